@@ -49,6 +49,28 @@ constexpr FeatureBit kExtendedEDX[] = {
     {31, is3DNow},
 };
 
+enum CacheLevel : uint8_t { kCodeL1, kDataL1, kL2, kL3 };
+
+struct CacheDescriptor {
+  uint8_t descriptor;
+  CacheLevel level;
+  uint16_t kilobytes;
+};
+
+// Leaf-2 descriptor bytes that name a cache size directly.
+constexpr CacheDescriptor kCacheDescriptors[] = {
+    {0x06, kCodeL1, 8},  {0x08, kCodeL1, 16}, {0x30, kCodeL1, 32}, {0x71, kCodeL1, 16},
+    {0x72, kCodeL1, 32}, {0x0A, kDataL1, 8},  {0x0C, kDataL1, 16}, {0x2C, kDataL1, 32},
+    {0x60, kDataL1, 16}, {0x66, kDataL1, 8},  {0x67, kDataL1, 16}, {0x68, kDataL1, 32},
+    {0x39, kL2, 128},    {0x3B, kL2, 128},    {0x3C, kL2, 256},    {0x41, kL2, 128},
+    {0x42, kL2, 256},    {0x43, kL2, 512},    {0x44, kL2, 1024},   {0x45, kL2, 2048},
+    {0x78, kL2, 1024},   {0x79, kL2, 128},    {0x7A, kL2, 256},    {0x7B, kL2, 512},
+    {0x7C, kL2, 1024},   {0x7D, kL2, 2048},   {0x7F, kL2, 512},    {0x82, kL2, 256},
+    {0x83, kL2, 512},    {0x84, kL2, 1024},   {0x85, kL2, 2048},   {0x86, kL2, 512},
+    {0x87, kL2, 1024},   {0x22, kL3, 512},    {0x23, kL3, 1024},   {0x25, kL3, 2048},
+    {0x29, kL3, 4096},
+};
+
 constexpr uint32_t kExtendedBase = 0x80000000u;
 
 bool CyrixOrNSC(TCPUVendor v) {
@@ -216,133 +238,30 @@ void TCPU::ReadCacheDescriptors(const TCPUProbe& probe) {
 
 void TCPU::ApplyCacheDescriptor(uint8_t descriptor) {
   switch (descriptor) {
-  case 0x06:
-    FCodeL1CacheSize = 8;
-    break;
-  case 0x08:
-    FCodeL1CacheSize = 16;
-    break;
-  case 0x30:
-    FCodeL1CacheSize = 32;
-    break;
-  case 0x0A:
-    FDataL1CacheSize = 8;
-    break;
-  case 0x0C:
-    FDataL1CacheSize = 16;
-    break;
-  case 0x2C:
-    FDataL1CacheSize = 32;
-    break;
-  case 0x22:
-    FL3CacheSize = 512;
-    break;
-  case 0x23:
-    FL3CacheSize = 1024;
-    break;
-  case 0x25:
-    FL3CacheSize = 2048;
-    break;
-  case 0x29:
-    FL3CacheSize = 4096;
-    break;
-  case 0x39:
-    FL2CacheSize = 128;
-    break;
-  case 0x3B:
-    FL2CacheSize = 128;
-    break;
-  case 0x3C:
-    FL2CacheSize = 256;
-    break;
-  case 0x40:
+  case 0x40: // no third level: it cancels an L3 size only once an L2 size was seen
     if (FL2CacheSize != 0)
       FL3CacheSize = 0;
-    break;
-  case 0x41:
-    FL2CacheSize = 128;
-    break;
-  case 0x42:
-    FL2CacheSize = 256;
-    break;
-  case 0x43:
-    FL2CacheSize = 512;
-    break;
-  case 0x44:
-    FL2CacheSize = 1024;
-    break;
-  case 0x45:
-    FL2CacheSize = 2048;
-    break;
-  case 0x60:
-    FDataL1CacheSize = 16;
-    break;
-  case 0x66:
-    FDataL1CacheSize = 8;
-    break;
-  case 0x67:
-    FDataL1CacheSize = 16;
-    break;
-  case 0x68:
-    FDataL1CacheSize = 32;
-    break;
-  case 0x70:
+    return;
+  case 0x70: // Cyrix and NSC use this byte for a TLB, the others for a 12 KB code cache
     if (!CyrixOrNSC(FVendor))
       FCodeL1CacheSize = 12;
-    break;
-  case 0x71:
-    FCodeL1CacheSize = 16;
-    break;
-  case 0x72:
-    FCodeL1CacheSize = 32;
-    break;
-  case 0x78:
-    FL2CacheSize = 1024;
-    break;
-  case 0x79:
-    FL2CacheSize = 128;
-    break;
-  case 0x7A:
-    FL2CacheSize = 256;
-    break;
-  case 0x7B:
-    FL2CacheSize = 512;
-    break;
-  case 0x7C:
-    FL2CacheSize = 1024;
-    break;
-  case 0x7D:
-    FL2CacheSize = 2048;
-    break;
-  case 0x7F:
-    FL2CacheSize = 512;
-    break;
-  case 0x80:
+    return;
+  case 0x80: // Cyrix and NSC: one unified 16 KB first level, counted half for code, half data
     if (CyrixOrNSC(FVendor)) {
       FCodeL1CacheSize = 8;
       FDataL1CacheSize = 8;
     }
-    break;
-  case 0x82:
-    FL2CacheSize = 256;
-    break;
-  case 0x83:
-    FL2CacheSize = 512;
-    break;
-  case 0x84:
-    FL2CacheSize = 1024;
-    break;
-  case 0x85:
-    FL2CacheSize = 2048;
-    break;
-  case 0x86:
-    FL2CacheSize = 512;
-    break;
-  case 0x87:
-    FL2CacheSize = 1024;
-    break;
+    return;
   default:
     break;
+  }
+  for (const CacheDescriptor& d : kCacheDescriptors) {
+    if (d.descriptor == descriptor) {
+      uint16_t TCPU::*const fields[] = {&TCPU::FCodeL1CacheSize, &TCPU::FDataL1CacheSize,
+                                        &TCPU::FL2CacheSize, &TCPU::FL3CacheSize};
+      this->*fields[d.level] = d.kilobytes;
+      return;
+    }
   }
 }
 

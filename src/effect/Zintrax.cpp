@@ -1,0 +1,67 @@
+#include "effect/Zintrax.h"
+
+namespace {
+struct TParameterDescription {
+  const char* name;
+  float min, max;
+  const char* units;
+};
+constexpr TParameterDescription kParameters[] = {
+    {"Distance", 50.0f, 750.0f, "cm"},
+    {"Feeding", 1.0f, 5.0f, ""},
+    {"X-Axis", 0.0f, 1.0f, ""},
+    {"Y-Axis", 0.0f, 1.0f, ""},
+};
+constexpr const char* kProgramNames[] = {"on stage", "heavy rock", "encore"};
+constexpr float kFactoryValues[3][4] = {
+    {750.0f, 1.5f, 0.5f, 0.5f},
+    {750.0f, 2.5f, 0.7f, 0.9f},
+    {300.0f, 2.0f, 0.1f, 0.2f},
+};
+} // namespace
+
+void TZintraxModule::ReadStoredProperties() {
+  OldCreateOrder = false;
+  OnCreate = [this](TObject* Sender) { VST2ModuleCreate(Sender); };
+  SetFlags({pfHasEditor, pfFlagsCanMono, pfFlagsCanReplacing});
+  SetVersion("0.0");
+  EffectName = "Zintrax";
+  ProductName = "Zintrax";
+  VendorName = "MerrowlakeAudio";
+  VendorVersion = 1;
+  PlugCategory = cgEffect;
+  TailSize = 0;
+  CanDos = {plugAsChannelInsert, plugAsSend, mixDryWet, _2in2out};
+  OverwritePrograms = true;
+  SetSampleRate(44100.0f);
+  SetCurrentProgram(0);
+  SetCurrentProgramName("on stage");
+  SetUniqueID("Zntx");
+  for (const char* name : kProgramNames)
+    Programs().Add().SetDisplayName(name);
+  for (const TParameterDescription& d : kParameters) {
+    TCustomVstParameterProperty& p = ParameterProperties().Add();
+    p.Min = d.min;
+    p.Max = d.max;
+    p.Curve = ctLinear;
+    p.SetDisplayName(d.name);
+    p.SetUnits(d.units);
+    p.CurveFactor = 1.0f;
+    p.SmoothingFactor = 1.0f;
+    p.CanBeAutomated = true;
+  }
+  OnInitialize = [this](TObject* Sender) { V2M_Initialize(Sender); };
+}
+
+void TZintraxModule::VST2ModuleCreate(TObject*) {
+  FImpulseLength = 64;
+}
+
+void TZintraxModule::V2M_Initialize(TObject* Sender) {
+  if (!Sender)
+    return;
+  auto& module = dynamic_cast<TVST2Module&>(*Sender);
+  for (int32_t program = 0; program < 3; ++program)
+    for (int32_t index = 0; index < 4; ++index)
+      module.Programs()[program].SetParameter(index, kFactoryValues[program][index]);
+}

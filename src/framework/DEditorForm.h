@@ -1,0 +1,17 @@
+// What the module needs of an editor window: the editor's toolkit implements it.
+#pragma once
+
+#include "framework/DAEffect.h"
+
+class TCustomEditorForm {
+public:
+  virtual ~TCustomEditorForm() = default; // destroys the window
+
+  // Makes the window a visible, borderless child of the host's window at (0, 0), keeping its
+  // own size. hostData is the value argument of effEditOpen (some hosts pass their display).
+  virtual void Embed(void* parentWindow, VstIntPtr hostData) = 0;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+  // Asks the window system to repaint the whole window.
+  virtual void Invalidate() = 0;
+};

@@ -1,0 +1,88 @@
+// Parameter descriptions: range, curve, smoothing, texts and automation of one parameter, and
+// the collection of them that a module owns.
+#pragma once
+
+#include "framework/DTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TCustomVST1Module;
+
+enum TCurveType : uint8_t {
+  ctLinear = 0,
+  ctLogarithmic = 1,
+  ctExponential = 2,
+  ctFrequencyScale = 3
+};
+
+// Sender is the module, Value a real value.
+using TParameterChangeEvent = std::function<void(TObject* Sender, int32_t Index, float Value)>;
+// The handler may replace PreDefined.
+using TCustomParameterLabelEvent = std::function<void(TObject* Sender, std::string& PreDefined)>;
+using TCustomParameterDisplayEvent = std::function<void(TObject* Sender, std::string& PreDefined)>;
+
+class TCustomVstParameterProperty {
+public:
+  static constexpr std::size_t kMaxDisplayName = 30;
+  static constexpr std::size_t kMaxUnits = 8;
+
+  TCustomVstParameterProperty(TCustomVST1Module* module, std::string displayName);
+
+  float Min = 0.0f;
+  float Max = 1.0f;
+  TCurveType Curve = ctLinear;
+  float CurveFactor = 1.0f;
+  float SmoothingFactor = 1.0f; // 1.0 means no smoothing
+  bool CanBeAutomated = true;
+
+  TParameterChangeEvent OnParameterChange;
+  TCustomParameterLabelEvent OnCustomParameterLabel;
+  TCustomParameterDisplayEvent OnCustomParameterDisplay;
+
+  const std::string& DisplayName() const { return FDisplayName; }
+  void SetDisplayName(std::string_view name); // keeps the first 30 characters
+  const std::string& Units() const { return FUnits; }
+  void SetUnits(std::string_view units); // keeps the first 8 characters
+  TCustomVST1Module* VSTModule() const { return FModule; }
+
+  // Host value to real value through the curve and the smoothing stages (which it advances).
+  float NormalizedToReal(float normalized);
+  // Real value to host value through the curve, clamped to 0..1.
+  float RealToNormalized(float value) const;
+  // Two cascaded one-pole stages; with SmoothingFactor 1 the result is x.
+  float SmoothValue(float x);
+
+  // Copies the display name only.
+  void Assign(const TCustomVstParameterProperty& source);
+
+private:
+  TCustomVST1Module* FModule;
+  std::string FDisplayName;
+  std::string FUnits;
+  float FSmoothStates[2] = {0.0f, 0.0f};
+};
+
+class TCustomVstParameterProperties {
+public:
+  explicit TCustomVstParameterProperties(TCustomVST1Module* module) : FModule(module) {}
+
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+  // Throws EVstModuleError for an index outside 0..Count-1.
+  TCustomVstParameterProperty& operator[](int32_t index);
+  const TCustomVstParameterProperty& operator[](int32_t index) const;
+  bool ValidIndex(int32_t index) const { return index >= 0 && index < Count(); }
+
+  // Adds a description named "Parameter <count>"; the module's value arrays grow with it.
+  TCustomVstParameterProperty& Add();
+  void Clear();
+  // Replaces the items by new ones, each assigned from the source's item.
+  void Assign(const TCustomVstParameterProperties& source);
+
+private:
+  TCustomVST1Module* FModule;
+  std::vector<std::unique_ptr<TCustomVstParameterProperty>> FItems;
+};
