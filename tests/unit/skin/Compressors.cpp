@@ -1,0 +1,265 @@
+// The two registered compressors, the registry and the selection by identifier text.
+#include "skin/DIBLZH.h"
+#include "skin/cDIBCompressor.h"
+#include "skin/cDIBSettings.h"
+#include "skin/cDIBStandardCompressors.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Compress(TAbstractDIBCompressor& c, const Bytes& in) {
+  Bytes out(in.size());
+  out.resize(c.Compress(nullptr, in.data(), in.size(), out.data()));
+  return out;
+}
+
+// Expands into a buffer with guard bytes on both sides so that a write outside the raw
+// length shows.
+Bytes Expand(TAbstractDIBCompressor& c, const Bytes& packed, size_t rawLength,
+             size_t* produced = nullptr) {
+  Bytes buffer(rawLength + 64, 0xEE);
+  const size_t n = c.Decompress(nullptr, c.GetIdentifier(), rawLength, packed.size(),
+                                buffer.data() + 32, packed.data());
+  for (size_t i = 0; i < 32; ++i) {
+    EXPECT_EQ(buffer[i], 0xEE) << "write before the buffer";
+    EXPECT_EQ(buffer[32 + rawLength + i], 0xEE) << "write after the buffer";
+  }
+  if (produced)
+    *produced = n;
+  return Bytes(buffer.begin() + 32, buffer.begin() + 32 + rawLength);
+}
+
+Bytes RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  Bytes b(n);
+  for (auto& x : b)
+    x = uint8_t(gen());
+  return b;
+}
+
+// Image-like data: smooth gradients, a flat area and some noise, longer than the ring.
+Bytes SkinLikeBytes(size_t pixels) {
+  std::mt19937 gen(7);
+  Bytes b;
+  for (size_t i = 0; i < pixels; ++i) {
+    const bool flat = (i / 64) % 3 == 0;
+    b.push_back(flat ? 0 : uint8_t(i / 7 + (gen() & 3)));
+    b.push_back(flat ? 0 : uint8_t(i / 11));
+    b.push_back(flat ? 0 : uint8_t(200 + (gen() & 1)));
+    b.push_back(flat ? 0 : 255);
+  }
+  return b;
+}
+
+TEST(ShuffleRLE, EightZeroBytesBecomeOnePair) {
+  TRLEDIBCompressor rle;
+  EXPECT_EQ(Compress(rle, Bytes(8, 0)), (Bytes{8, 0}));
+}
+
+TEST(ShuffleRLE, RunsAreCutAt255) {
+  TRLEDIBCompressor rle;
+  EXPECT_EQ(Compress(rle, Bytes(300, 0x41)), (Bytes{255, 0x41, 45, 0x41}));
+  // The last source byte lands last in the alpha plane: 255 bytes v, then w.
+  Bytes in(256, 0x10);
+  in[255] = 0x20;
+  EXPECT_EQ(Compress(rle, in), (Bytes{255, 0x10, 1, 0x20}));
+}
+
+TEST(ShuffleRLE, ShufflesIntoPlanesBeforeCoding) {
+  TRLEDIBCompressor rle;
+  // Four pixels B G R A with equal channels compress to one run per plane.
+  const Bytes in = {1, 2, 3, 4, 1, 2, 3, 4, 1, 2, 3, 4, 1, 2, 3, 4};
+  EXPECT_EQ(Compress(rle, in), (Bytes{4, 1, 4, 2, 4, 3, 4, 4}));
+  EXPECT_EQ(Expand(rle, Compress(rle, in), in.size()), in);
+}
+
+TEST(ShuffleRLE, IncompressibleDataGivesZero) {
+  TRLEDIBCompressor rle;
+  Bytes in(256);
+  for (size_t i = 0; i < in.size(); ++i)
+    in[i] = uint8_t(i);
+  EXPECT_EQ(Compress(rle, in).size(), 0u);
+  EXPECT_EQ(Compress(rle, RandomBytes(4000, 1)).size(), 0u);
+  EXPECT_EQ(Compress(rle, Bytes{}).size(), 0u);
+  EXPECT_EQ(Compress(rle, Bytes(6, 0)).size(), 0u) << "length not a multiple of four";
+}
+
+TEST(ShuffleRLE, RoundTripsImageData) {
+  TRLEDIBCompressor rle;
+  const Bytes in = SkinLikeBytes(5000);
+  const Bytes packed = Compress(rle, in);
+  ASSERT_GT(packed.size(), 0u);
+  ASSERT_LT(packed.size(), in.size());
+  size_t produced = 0;
+  EXPECT_EQ(Expand(rle, packed, in.size(), &produced), in);
+  EXPECT_EQ(produced, in.size());
+}
+
+TEST(ShuffleRLE, ShortOrOversizedStreamsStayInsideTheBuffer) {
+  TRLEDIBCompressor rle;
+  size_t produced = 99;
+  Expand(rle, Bytes{7}, 16, &produced);
+  EXPECT_EQ(produced, 0u) << "fewer than two bytes expand to nothing";
+
+  // Runs that claim more than the raw length stop at it.
+  const Bytes many(40, 0xFF);
+  EXPECT_EQ(Expand(rle, many, 12, &produced), Bytes(12, 0xFF));
+  EXPECT_EQ(produced, 12u);
+
+  // A stream that ends inside the alpha plane yields the whole pixels it covers.
+  const Bytes in = SkinLikeBytes(100);
+  Bytes packed = Compress(rle, in);
+  ASSERT_GT(packed.size(), 0u);
+  Bytes pairs;
+  size_t total = 0;
+  for (size_t p = 0; p < packed.size() && total < 3 * 100 + 10; p += 2) {
+    const size_t count = std::min<size_t>(packed[p], 3 * 100 + 10 - total);
+    pairs.push_back(uint8_t(count));
+    pairs.push_back(packed[p + 1]);
+    total += count;
+  }
+  const Bytes partial = Expand(rle, pairs, in.size(), &produced);
+  EXPECT_EQ(produced, 40u);
+  EXPECT_TRUE(std::equal(in.begin(), in.begin() + 40, partial.begin()));
+
+  // Raw lengths that are not whole pixels, down to fewer than one pixel.
+  for (size_t raw : {1u, 3u, 5u, 7u})
+    Expand(rle, Bytes{9, 1}, raw, &produced);
+}
+
+TEST(DIBLZH, RoundTrips) {
+  const std::vector<Bytes> inputs = {
+      Bytes(5000, 0x20), Bytes(20000, 0x00), Bytes(1, 9), SkinLikeBytes(6000), [] {
+        Bytes text;
+        const char* line = "The quick brown fox jumps over the lazy dog. ";
+        while (text.size() < 10000)
+          text.insert(text.end(), line, line + std::strlen(line));
+        return text;
+      }()};
+  for (const Bytes& in : inputs) {
+    Bytes out(in.size() + 64);
+    const size_t n = LzhEncode(in.data(), in.size(), out.data(), out.size());
+    out.resize(n);
+    EXPECT_EQ(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24, int(in.size()));
+    Bytes back(in.size());
+    EXPECT_EQ(LzhDecode(out.data(), out.size(), back.data(), back.size()), in.size());
+    EXPECT_EQ(back, in);
+  }
+}
+
+TEST(DIBLZH, CompressorAnswersZeroWhenNotShorter) {
+  TLZHDIBCompressor lzh;
+  for (size_t n = 0; n < 5; ++n)
+    EXPECT_EQ(Compress(lzh, Bytes(n, 0)).size(), 0u) << n;
+  EXPECT_EQ(Compress(lzh, RandomBytes(3000, 2)).size(), 0u);
+  Bytes out(8);
+  EXPECT_THROW(LzhEncode(RandomBytes(100, 3).data(), 100, out.data(), out.size()), ElzhException);
+}
+
+TEST(DIBLZH, CompressesImagesWellAndExpandsThemBack) {
+  TLZHDIBCompressor lzh;
+  const Bytes in = SkinLikeBytes(8000);
+  const Bytes packed = Compress(lzh, in);
+  ASSERT_GT(packed.size(), 0u);
+  EXPECT_LT(packed.size(), in.size() / 2);
+  size_t produced = 0;
+  EXPECT_EQ(Expand(lzh, packed, in.size(), &produced), in);
+  EXPECT_EQ(produced, in.size());
+  EXPECT_LE(in.size(), lzh.MaxExpandedLength(packed.size()));
+  // A block of one repeated byte reaches close to the densest coding there is.
+  const Bytes flat(200000, 0);
+  const Bytes flatPacked = Compress(lzh, flat);
+  ASSERT_GT(flatPacked.size(), 0u);
+  EXPECT_LE(flat.size(), lzh.MaxExpandedLength(flatPacked.size()));
+}
+
+TEST(DIBLZH, DecoderStopsAtTheRawLengthAndAtTheEndOfTheStream) {
+  TLZHDIBCompressor lzh;
+  const Bytes in = SkinLikeBytes(3000);
+  const Bytes packed = Compress(lzh, in);
+  ASSERT_GT(packed.size(), 0u);
+  size_t produced = 0;
+  // A raw length below the stream's own count: only that much is written.
+  const Bytes head = Expand(lzh, packed, 1000, &produced);
+  EXPECT_EQ(produced, 1000u);
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), in.begin()));
+  // A truncated stream produces a correct prefix and stops.
+  const Bytes cut(packed.begin(), packed.begin() + long(packed.size() / 2));
+  const Bytes partial = Expand(lzh, cut, in.size(), &produced);
+  EXPECT_GT(produced, 0u);
+  EXPECT_LT(produced, in.size());
+  EXPECT_TRUE(std::equal(partial.begin(), partial.begin() + long(produced), in.begin()));
+  // A header that claims four gigabytes of output from a few bytes of stream.
+  const Bytes claim = {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x12};
+  Expand(lzh, claim, 64, &produced);
+  EXPECT_LE(produced, 64u);
+  Expand(lzh, Bytes{1, 0}, 64, &produced);
+  EXPECT_EQ(produced, 0u);
+}
+
+TEST(CompressorRegistry, HoldsRLEThenLZH) {
+  const auto list = RegisteredDIBCompressors();
+  ASSERT_GE(list.size(), 2u);
+  EXPECT_EQ(list[0]->Name(), "Shuffle4 RLE");
+  EXPECT_EQ(list[1]->Name(), "DIB LZH");
+  EXPECT_EQ(list[0]->GetIdentifier().ToString(), "{CABA9056-7349-43A4-B010-3764FBFAC230}");
+  EXPECT_EQ(list[1]->GetIdentifier().ToString(), "{BC0C10FC-E045-41E7-A37C-B86AF21320B8}");
+  EXPECT_EQ(FindDIBCompressor(TRLEDIBCompressor::Identifier), list[0]);
+  EXPECT_EQ(FindDIBCompressor(TLZHDIBCompressor::Identifier), list[1]);
+  EXPECT_EQ(FindDIBCompressor(TGUID{}), nullptr);
+}
+
+TEST(CompressorRegistry, DescriptionTexts) {
+  TRLEDIBCompressor rle;
+  TLZHDIBCompressor lzh;
+  EXPECT_EQ(rle.Description(), "Shuffle4 RLE\r\n\r\nShuffles the RGBA values from\r\n"
+                               "RGBA,RGBA,RGBA,RGBA to\r\nRRRR,GGGG,BBBB,AAAA\r\n"
+                               "in order to create higher repitition,\r\n"
+                               "and then performs a simple RLE compression");
+  EXPECT_EQ(lzh.Description(),
+            "Uses LZH compression to compress the graphics,\r\nCompression is slow, "
+            "decompression is not so slow, but the savings in size are very large.");
+  EXPECT_EQ(rle.ContactAddress(), "");
+  EXPECT_EQ(lzh.WebAddress(), "");
+}
+
+TEST(GUID, StoredLayoutAndText) {
+  uint8_t stored[16];
+  TRLEDIBCompressor::Identifier.Store(stored);
+  const uint8_t expected[16] = {0x56, 0x90, 0xBA, 0xCA, 0x49, 0x73, 0xA4, 0x43,
+                                0xB0, 0x10, 0x37, 0x64, 0xFB, 0xFA, 0xC2, 0x30};
+  EXPECT_EQ(0, std::memcmp(stored, expected, 16));
+  EXPECT_EQ(TGUID::Load(expected), TRLEDIBCompressor::Identifier);
+  EXPECT_EQ(TGUID::FromString("{cABA9056-7349-43a4-B010-3764FBFAC230}"),
+            TRLEDIBCompressor::Identifier);
+  EXPECT_FALSE(TGUID::FromString("CABA9056-7349-43A4-B010-3764FBFAC230"));
+  EXPECT_FALSE(TGUID::FromString("{CABA9056-7349-43A4-B010+3764FBFAC230}"));
+}
+
+TEST(DIBSettings, SelectsByExactIdentifierText) {
+  TDIBSettings settings;
+  EXPECT_EQ(settings.DIBCompressor(), "");
+  settings.SetDIBCompressor("{BC0C10FC-E045-41E7-A37C-B86AF21320B8}");
+  ASSERT_NE(CurrentDIBCompressor(), nullptr);
+  EXPECT_EQ(CurrentDIBCompressor()->Name(), "DIB LZH");
+  EXPECT_EQ(settings.DIBCompressor(), "{BC0C10FC-E045-41E7-A37C-B86AF21320B8}");
+  settings.SetDIBCompressor("{bc0c10fc-e045-41e7-a37c-b86af21320b8}");
+  EXPECT_EQ(CurrentDIBCompressor(), nullptr);
+  EXPECT_EQ(settings.DIBCompressor(), "");
+  {
+    TDIBSettings other;
+    other.SetDIBCompressor("{CABA9056-7349-43A4-B010-3764FBFAC230}");
+    EXPECT_EQ(settings.DIBCompressor(), "{CABA9056-7349-43A4-B010-3764FBFAC230}");
+  }
+  EXPECT_EQ(CurrentDIBCompressor(), nullptr) << "destroying the settings clears the selection";
+}
+
+} // namespace
