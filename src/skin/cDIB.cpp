@@ -286,6 +286,12 @@ void TMemoryDIB::Assign(const TAbstractSuperDIB& source) {
 
 // --- TCustomWinDIB -------------------------------------------------------------------------
 
+TCustomWinDIB::TCustomWinDIB() = default;
+
+TCustomWinDIB::TCustomWinDIB(int width, int height) {
+  SetSize(width, height);
+}
+
 TCustomWinDIB::~TCustomWinDIB() = default;
 
 TPixel32* TCustomWinDIB::AllocateBuffer(int width, int height) {

@@ -52,6 +52,10 @@ enum TDrawVariant : uint8_t {
 constexpr uint32_t ColorToPixelKey(TColor colour) {
   return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
+constexpr TPixel32 ColorToPixel(TColor colour, uint8_t alpha = 0) {
+  return TPixel32{static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+                  static_cast<uint8_t>(colour), alpha};
+}
 constexpr TColor PixelToColor(TPixel32 p) {
   return static_cast<TColor>(p.R) | (static_cast<TColor>(p.G) << 8) |
          (static_cast<TColor>(p.B) << 16);
@@ -232,8 +236,8 @@ public:
 // window system can copy to a window (TWindowImage, platform/WindowImage.h).
 class TCustomWinDIB : public TAbstractSuperDIB {
 public:
-  TCustomWinDIB() = default;
-  TCustomWinDIB(int width, int height) { SetSize(width, height); }
+  TCustomWinDIB();
+  TCustomWinDIB(int width, int height);
   ~TCustomWinDIB() override;
 
   // The platform section behind the pixels (null before the first size assignment).
