@@ -2,6 +2,8 @@
 // the compressor base class, the process-wide registry and the current compressor.
 #pragma once
 
+#include "skin/cDIB.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,12 +13,10 @@
 #include <string_view>
 #include <vector>
 
-class TAbstractSuperDIB;
-
-// Raised when stored image data cannot be expanded.
-class EDIBCompressError : public std::runtime_error {
+// Raised when stored image data names a compressor that is not registered.
+class EDIBCompressError : public EDIBError {
 public:
-  using std::runtime_error::runtime_error;
+  using EDIBError::EDIBError;
 };
 
 // A GUID in its binary layout: 32-bit, 16-bit, 16-bit (little-endian when stored), 8 bytes.
