@@ -163,6 +163,10 @@ public:
   void ParameterCountChanged(int32_t count);
   void ProgramCountChanged(int32_t count);
 
+  // Raises OnDestroy and closes an open editor while the whole object still exists; whoever
+  // destroys a module calls it first.
+  void PrepareDestruction() noexcept;
+
 protected:
   // Raises OnInitialize, the programs' OnInitialize and selects program 0.
   void FinishLoading();
@@ -174,24 +178,30 @@ protected:
   VstIntPtr SetChunk(const void* data, VstIntPtr byteSize, bool programOnly);
 
   void SetEditorNeedsUpdate() { FEditorNeedsUpdate.store(true, std::memory_order_relaxed); }
+  // Sets both directly and raises OnSampleRateChange, then OnBlockSizeChange.
+  void SetBlockSizeAndSampleRate(int32_t blockSize, float sampleRate);
   // Hands queued outgoing MIDI events to the host at the end of each audio callback.
   virtual void SendMidiOut() {}
 
 private:
   struct TAudioScratch;
   struct TBlockBuffers;
+  // What an audio callback calls: nothing, the event, or one of the mode routines.
+  enum class TActiveHandler { None, Event, BlockSave, Copy, Mute };
 
-  void UpdateActiveHandlers();
+  TActiveHandler ActiveHandlerFor(const TProcessAudioEvent& event) const;
   void UpdateBlockBuffers();
   void UpdateScratch();
   void UpdateTempo();
-  void RunActive(const TProcessAudioEvent& event, bool replacing, const float* const* inputs,
+  bool BuffersUsable(const float* const* inputs, float* const* outputs) const;
+  void RunActive(TActiveHandler active, const TProcessAudioEvent& event, const float* const* inputs,
                  float* const* outputs, int32_t sampleFrames);
   void BlockSaveProcess(const TProcessAudioEvent& event, const float* const* inputs,
                         float* const* outputs, int32_t sampleFrames);
   void CopyProcess(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
   void MuteProcess(float* const* outputs, int32_t sampleFrames);
   VstIntPtr AnswerEditGetRect(void* ptr);
+  void SetCurrentProgramNameQuietly(const char* name); // without asking for a repaint
 
   AEffect FEffect{};
   audioMasterCallback FAudioMaster = nullptr;
@@ -208,6 +218,9 @@ private:
   int32_t FBlockModeOverlap = 0;
   int32_t FRequestedInitialDelay = 0;
   TProcessAudioEvent FOnProcess, FOnProcessReplacing;
+  TActiveHandler FActiveProcess = TActiveHandler::None;
+  TActiveHandler FActiveProcessReplacing = TActiveHandler::None;
+  int32_t FBlockPosition = 0;
   std::unique_ptr<TAudioScratch> FScratch;
   std::unique_ptr<TBlockBuffers> FBlock;
 

@@ -1,0 +1,110 @@
+#include "framework/DParameterProperty.h"
+
+#include "framework/DVST1Module.h"
+
+#include <cmath>
+
+namespace {
+float Rounded(double x) {
+  return static_cast<float>(x);
+}
+} // namespace
+
+TCustomVstParameterProperty::TCustomVstParameterProperty(TCustomVST1Module* module,
+                                                         std::string displayName)
+    : FModule(module) {
+  SetDisplayName(displayName);
+}
+
+void TCustomVstParameterProperty::SetDisplayName(std::string_view name) {
+  FDisplayName = name.substr(0, kMaxDisplayName);
+}
+
+void TCustomVstParameterProperty::SetUnits(std::string_view units) {
+  FUnits = units.substr(0, kMaxUnits);
+}
+
+float TCustomVstParameterProperty::NormalizedToReal(float normalized) {
+  const double n = normalized;
+  const double cf = CurveFactor;
+  double shaped = n;
+  if (Curve == ctLogarithmic)
+    shaped = (std::exp(n * std::log(cf + 1.0)) - 1.0) / cf;
+  else if (Curve == ctExponential)
+    shaped = std::log(cf * n + 1.0) / std::log(cf + 1.0);
+  const float r = Rounded((static_cast<double>(Max) - Min) * Rounded(shaped) + Min);
+  return SmoothValue(r);
+}
+
+float TCustomVstParameterProperty::RealToNormalized(float value) const {
+  const float u = Rounded((static_cast<double>(value) - Min) / (static_cast<double>(Max) - Min));
+  const double cf = CurveFactor;
+  double v = u;
+  switch (Curve) {
+  case ctLinear:
+    break;
+  case ctLogarithmic:
+    v = std::log(cf * u + 1.0) / std::log(cf + 1.0);
+    break;
+  case ctExponential:
+    v = (std::exp(u * std::log(cf + 1.0)) - 1.0) / cf;
+    break;
+  case ctFrequencyScale:
+    if (Min != 0.0f) {
+      const double ratio = static_cast<double>(Max) / Min;
+      v = std::log(u * ratio + 1.0) / std::log(ratio);
+    } else {
+      v = std::log(u * static_cast<double>(Max) + 1.0) / std::log(static_cast<double>(Max));
+    }
+    break;
+  }
+  const float rounded = Rounded(v);
+  if (!(rounded >= 0.0f))
+    return 0.0f;
+  return rounded > 1.0f ? 1.0f : rounded;
+}
+
+float TCustomVstParameterProperty::SmoothValue(float x) {
+  FSmoothStates[0] =
+      Rounded(FSmoothStates[0] + (static_cast<double>(x) - FSmoothStates[0]) * SmoothingFactor);
+  FSmoothStates[1] =
+      Rounded(FSmoothStates[1] + static_cast<double>(SmoothingFactor) *
+                                     (static_cast<double>(FSmoothStates[0]) - FSmoothStates[1]));
+  return FSmoothStates[1];
+}
+
+void TCustomVstParameterProperty::Assign(const TCustomVstParameterProperty& source) {
+  SetDisplayName(source.DisplayName());
+}
+
+TCustomVstParameterProperty& TCustomVstParameterProperties::operator[](int32_t index) {
+  if (!ValidIndex(index))
+    throw EVstModuleError("List index out of bounds (" + std::to_string(index) + ")");
+  return *FItems[static_cast<std::size_t>(index)];
+}
+
+const TCustomVstParameterProperty& TCustomVstParameterProperties::operator[](int32_t index) const {
+  return const_cast<TCustomVstParameterProperties&>(*this)[index];
+}
+
+TCustomVstParameterProperty& TCustomVstParameterProperties::Add() {
+  FItems.push_back(std::make_unique<TCustomVstParameterProperty>(
+      FModule, "Parameter " + std::to_string(FItems.size() + 1)));
+  if (FModule)
+    FModule->ParameterCountChanged(Count());
+  return *FItems.back();
+}
+
+void TCustomVstParameterProperties::Clear() {
+  FItems.clear();
+  if (FModule)
+    FModule->ParameterCountChanged(0);
+}
+
+void TCustomVstParameterProperties::Assign(const TCustomVstParameterProperties& source) {
+  if (&source == this)
+    return;
+  Clear();
+  for (const auto& item : source.FItems)
+    Add().Assign(*item);
+}

@@ -1,0 +1,30 @@
+#include "framework/DVSTModule.h"
+
+#include "framework/DModuleOwner.h"
+
+AEffect* CreateVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make,
+                         audioMasterCallback audioMaster) noexcept {
+  std::unique_ptr<TVST2Module> module;
+  try {
+    module = make();
+    module->ReadStoredProperties();
+    if (module->OldCreateOrder && module->OnCreate)
+      module->OnCreate(module.get());
+    module->FinishLoading();
+    if (!module->OldCreateOrder && module->OnCreate)
+      module->OnCreate(module.get());
+    AEffect* effect = module->Effect();
+    effect->user = module.get();
+    module->SetAudioMaster(audioMaster);
+    AdoptModule(std::move(module));
+    return effect;
+  } catch (...) {
+    if (module)
+      module->PrepareDestruction();
+    return nullptr;
+  }
+}
+
+std::size_t LiveModuleCount() {
+  return OwnedModuleCount();
+}
