@@ -1,0 +1,205 @@
+#include "CommandLine.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace zhost {
+
+namespace {
+
+constexpr int32_t kMaxBlock = 65536;
+constexpr int32_t kMinSampleRate = 8000;
+constexpr int32_t kMaxSampleRate = 768000;
+constexpr double kMaxTail = 3600.0;
+
+int64_t ParseInteger(const std::string& option, const std::string& text, int64_t min, int64_t max) {
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || text.front() == ' ' || value < min ||
+      value > max)
+    throw UsageError(option + " needs a whole number from " + std::to_string(min) + " to " +
+                     std::to_string(max) + ", not '" + text + "'");
+  return value;
+}
+
+double ParseSeconds(const std::string& option, const std::string& text, double max) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value) || value < 0.0 || value > max)
+    throw UsageError(option + " needs a number of seconds from 0 to " +
+                     std::to_string(static_cast<int>(max)) + ", not '" + text + "'");
+  return value;
+}
+
+// Walks the arguments of one command: "--name value" and "--name=value" both work.
+class ArgumentReader {
+public:
+  explicit ArgumentReader(const std::vector<std::string>& args) : FArgs(args) {}
+
+  bool Done() const { return FNext >= FArgs.size(); }
+
+  // The next argument; for "--name=value", the "--name" part (the value is kept for Value()).
+  std::string Next() {
+    std::string arg = FArgs[FNext++];
+    FInlineValue.reset();
+    const size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      FInlineValue = arg.substr(equals + 1);
+      arg.resize(equals);
+    }
+    return arg;
+  }
+
+  std::string Value(const std::string& option) {
+    if (FInlineValue) {
+      std::string value = *FInlineValue;
+      FInlineValue.reset();
+      return value;
+    }
+    if (Done())
+      throw UsageError(option + " needs a value");
+    return FArgs[FNext++];
+  }
+
+  void NoValue(const std::string& option) const {
+    if (FInlineValue)
+      throw UsageError(option + " takes no value");
+  }
+
+private:
+  const std::vector<std::string>& FArgs;
+  size_t FNext = 1;
+  std::optional<std::string> FInlineValue;
+};
+
+bool IsHelp(const std::string& arg) {
+  return arg == "--help" || arg == "-h" || arg == "help";
+}
+
+InfoOptions ParseInfo(ArgumentReader& reader) {
+  InfoOptions options;
+  bool named = false;
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (arg == "--plugin") {
+      options.plugin = reader.Value(arg);
+      named = true;
+    } else if (!arg.empty() && arg.front() == '-') {
+      throw UsageError("info: unknown option " + arg);
+    } else if (named) {
+      throw UsageError("info takes one plug-in, not also '" + arg + "'");
+    } else {
+      options.plugin = arg;
+      named = true;
+    }
+  }
+  if (!named)
+    options.plugin = DefaultPluginPath();
+  return options;
+}
+
+RenderOptions ParseRender(ArgumentReader& reader) {
+  RenderOptions options;
+  options.plugin = DefaultPluginPath();
+  bool haveOut = false;
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (arg == "--plugin") {
+      options.plugin = reader.Value(arg);
+    } else if (arg == "--in") {
+      options.in = reader.Value(arg);
+      if (options.in.empty())
+        throw UsageError("--in needs a file name");
+    } else if (arg == "--out") {
+      options.out = reader.Value(arg);
+      haveOut = !options.out.empty();
+    } else if (arg == "--plot") {
+      options.plot = reader.Value(arg);
+      if (options.plot.empty())
+        throw UsageError("--plot needs a file name");
+    } else if (arg == "--program") {
+      options.program = reader.Value(arg);
+    } else if (arg == "--param") {
+      const std::string setting = reader.Value(arg);
+      const size_t equals = setting.find('=');
+      if (equals == std::string::npos || equals == 0 || equals + 1 == setting.size())
+        throw UsageError("--param needs NAME=VALUE, not '" + setting + "'");
+      options.params.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
+    } else if (arg == "--seed") {
+      options.seed = static_cast<uint32_t>(
+          ParseInteger(arg, reader.Value(arg), 0, std::numeric_limits<uint32_t>::max()));
+    } else if (arg == "--block") {
+      options.block = static_cast<int32_t>(ParseInteger(arg, reader.Value(arg), 1, kMaxBlock));
+    } else if (arg == "--sample-rate") {
+      options.sampleRate = static_cast<int32_t>(
+          ParseInteger(arg, reader.Value(arg), kMinSampleRate, kMaxSampleRate));
+    } else if (arg == "--tail") {
+      options.tail = ParseSeconds(arg, reader.Value(arg), kMaxTail);
+    } else {
+      throw UsageError("render: unknown argument " + arg);
+    }
+  }
+  if (!haveOut)
+    throw UsageError("render needs --out FILE (.wav, .flac or .aiff)");
+  return options;
+}
+
+} // namespace
+
+std::string DefaultPluginPath() {
+#ifdef ZINTRAX_DEFAULT_PLUGIN
+  return ZINTRAX_DEFAULT_PLUGIN;
+#else
+  return {};
+#endif
+}
+
+Command ParseCommandLine(const std::vector<std::string>& args) {
+  if (args.size() < 2)
+    throw UsageError("a command is needed: info or render (try: zintrax-host --help)");
+  if (IsHelp(args[1]))
+    return HelpRequest{};
+  ArgumentReader reader(args);
+  const std::string command = reader.Next();
+  for (size_t i = 2; i < args.size(); ++i)
+    if (args[i] == "--help" || args[i] == "-h")
+      return HelpRequest{};
+  if (command == "info")
+    return ParseInfo(reader);
+  if (command == "render")
+    return ParseRender(reader);
+  throw UsageError("unknown command '" + command + "' (try: zintrax-host --help)");
+}
+
+const char* UsageText() {
+  return R"(zintrax-host: a command-line host for VST 2.x plug-ins (Zintrax by default)
+
+Usage:
+  zintrax-host info [PLUGIN]
+      Identity, capabilities, programs and parameters of the plug-in.
+  zintrax-host render --out FILE [options]
+      Renders audio through the plug-in into FILE (.wav, .flac, .aiff).
+
+Render options:
+  --in FILE             input audio (.wav, .flac, .aiff; a mono file feeds every input);
+                        without it, a built-in demo of plucked notes followed by silence
+  --plugin PATH         the plug-in to load (default: the Zintrax.so built with this tool)
+  --program NAME|INDEX  select a factory program first
+  --param NAME=VALUE    set a parameter in its own units, e.g. Distance=300 (repeatable)
+  --seed N              seed of the plug-in's random generator (sets ZINTRAX_SEED)
+  --block N             frames per processing call (default 512)
+  --sample-rate N       sample rate in Hz (default: the input's, 44100 for the demo)
+  --tail SECONDS        keep processing silence after the input ends (default 0)
+  --plot FILE.png       also draw the input and output waveforms
+
+Exit status: 0 done, 1 the plug-in or a file failed, 2 bad arguments.
+No output file is left behind unless the whole render succeeded.
+)";
+}
+
+} // namespace zhost

@@ -1,0 +1,42 @@
+// The command line of zintrax-host: which command to run and with what.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace zhost {
+
+struct HelpRequest {};
+
+struct InfoOptions {
+  std::string plugin;
+};
+
+struct RenderOptions {
+  std::string plugin;
+  std::string in; // empty: the built-in demo signal
+  std::string out;
+  std::string plot; // empty: no picture
+  std::optional<std::string> program;
+  std::vector<std::pair<std::string, std::string>> params; // name, value text; in order given
+  std::optional<uint32_t> seed;
+  int32_t block = 512;
+  std::optional<int32_t> sampleRate; // default: the input's rate, 44100 for the demo
+  double tail = 0.0;                 // seconds processed after the input ends
+};
+
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions>;
+
+// The plug-in used when none is named: the one built beside this tool, when there is one.
+std::string DefaultPluginPath();
+
+// Throws UsageError with a message that names the offending argument.
+Command ParseCommandLine(const std::vector<std::string>& args);
+
+const char* UsageText();
+
+} // namespace zhost

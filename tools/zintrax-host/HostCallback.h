@@ -1,0 +1,22 @@
+// The host side of the VST 2.x interface: the callback handed to a plug-in's entry point, and the
+// few facts about this host that it answers with.
+#pragma once
+
+#include "framework/DAEffect.h"
+
+namespace zhost {
+
+// This tool hosts one instance at a time, so the facts live in one place for the process.
+struct HostState {
+  float sampleRate = 44100.0f;
+  int32_t blockSize = 1024;
+  bool processing = false; // inside the processing loop, which runs offline
+  long automations = 0;    // audioMasterAutomate notices received
+};
+
+HostState& Host();
+
+VstIntPtr HostCallback(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                       float opt);
+
+} // namespace zhost

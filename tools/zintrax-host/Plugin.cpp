@@ -1,0 +1,157 @@
+#include "Plugin.h"
+
+#include "Errors.h"
+#include "HostCallback.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace zhost {
+
+namespace {
+
+using EntryPoint = AEffect* (*)(audioMasterCallback);
+
+// Far beyond every text bound of the interface, so that a plug-in that writes more than the
+// standard allows still stays inside the buffer.
+constexpr size_t kTextBuffer = 1024;
+
+struct LibraryCloser {
+  void operator()(void* library) const { dlclose(library); }
+};
+
+} // namespace
+
+Plugin::Plugin(const std::string& path) : FPath(path) {
+  struct stat info {};
+  if (path.empty())
+    throw HostError("no plug-in given");
+  if (stat(path.c_str(), &info) != 0)
+    throw HostError(path + ": no such file");
+  if (!S_ISREG(info.st_mode))
+    throw HostError(path + ": not a file");
+
+  // A bare file name would make dlopen search the library path instead of this folder.
+  const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+  dlerror();
+  std::unique_ptr<void, LibraryCloser> library(dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!library) {
+    const char* reason = dlerror();
+    throw HostError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+  }
+  void* symbol = dlsym(library.get(), "VSTPluginMain");
+  if (symbol == nullptr)
+    symbol = dlsym(library.get(), "main");
+  if (symbol == nullptr)
+    throw HostError(path + " is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main");
+
+  AEffect* effect = reinterpret_cast<EntryPoint>(symbol)(&HostCallback);
+  if (effect == nullptr)
+    throw HostError(path + ": the plug-in refused to create an instance");
+  if (effect->magic != kEffectMagic || effect->dispatcher == nullptr ||
+      effect->setParameter == nullptr || effect->getParameter == nullptr)
+    throw HostError(path + ": the entry point did not answer a VST effect record");
+  if (effect->numParams < 0 || effect->numPrograms < 0 || effect->numInputs < 0 ||
+      effect->numOutputs < 0) {
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    throw HostError(path + ": the effect record holds negative counts");
+  }
+  FEffect = effect;
+  FLibrary = library.release();
+}
+
+Plugin::~Plugin() {
+  Close();
+  dlclose(FLibrary);
+}
+
+VstIntPtr Plugin::Dispatch(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                           float opt) const {
+  return FEffect->dispatcher(FEffect, opcode, index, value, ptr, opt);
+}
+
+std::string Plugin::Text(int32_t opcode, int32_t index, VstIntPtr value) const {
+  std::vector<char> buffer(kTextBuffer, '\0');
+  Dispatch(opcode, index, value, buffer.data());
+  buffer.back() = '\0';
+  return buffer.data();
+}
+
+std::string Plugin::ProgramName(int32_t index) const {
+  std::vector<char> buffer(kTextBuffer, '\0');
+  if (Dispatch(effGetProgramNameIndexed, index, -1, buffer.data()) != 0) {
+    buffer.back() = '\0';
+    return buffer.data();
+  }
+  const VstIntPtr current = Dispatch(effGetProgram);
+  Dispatch(effSetProgram, 0, index);
+  std::string name = Text(effGetProgramName);
+  Dispatch(effSetProgram, 0, current);
+  return name;
+}
+
+void Plugin::Open() {
+  if (FOpen || FClosed)
+    return;
+  Dispatch(effOpen);
+  FOpen = true;
+}
+
+void Plugin::Resume() {
+  if (FResumed || FClosed)
+    return;
+  Dispatch(effMainsChanged, 0, 1);
+  FResumed = true;
+}
+
+void Plugin::StartProcess() {
+  if (FStarted || FClosed)
+    return;
+  Dispatch(effStartProcess);
+  FStarted = true;
+}
+
+void Plugin::StopProcess() {
+  if (!FStarted)
+    return;
+  Dispatch(effStopProcess);
+  FStarted = false;
+}
+
+void Plugin::Suspend() {
+  if (!FResumed)
+    return;
+  Dispatch(effMainsChanged, 0, 0);
+  FResumed = false;
+}
+
+void Plugin::Close() {
+  if (FClosed)
+    return;
+  StopProcess();
+  Suspend();
+  Dispatch(effClose);
+  FClosed = true;
+  FOpen = false;
+}
+
+bool Plugin::CanProcess() const {
+  const bool replacing = (FEffect->flags & effFlagsCanReplacing) && FEffect->processReplacing;
+  return replacing || FEffect->process != nullptr;
+}
+
+void Plugin::Process(float** inputs, float** outputs, int32_t frames) const {
+  if ((FEffect->flags & effFlagsCanReplacing) && FEffect->processReplacing) {
+    FEffect->processReplacing(FEffect, inputs, outputs, frames);
+    return;
+  }
+  for (int32_t c = 0; c < FEffect->numOutputs; ++c)
+    std::fill(outputs[c], outputs[c] + frames, 0.0f);
+  FEffect->process(FEffect, inputs, outputs, frames);
+}
+
+} // namespace zhost

@@ -1,0 +1,168 @@
+#include "RenderCommand.h"
+
+#include "AudioFile.h"
+#include "DemoSignal.h"
+#include "Errors.h"
+#include "HostCallback.h"
+#include "Plot.h"
+#include "Plugin.h"
+#include "Progress.h"
+#include "Settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zhost {
+
+namespace {
+
+constexpr int kDemoSampleRate = 44100;
+
+// Channel buffers for one block, with the pointer arrays the plug-in is handed.
+struct Buffers {
+  std::vector<std::vector<float>> samples;
+  std::vector<float*> pointers;
+
+  Buffers(int channels, int32_t frames)
+      : samples(std::max(channels, 0), std::vector<float>(frames)), pointers(samples.size()) {
+    for (size_t c = 0; c < samples.size(); ++c)
+      pointers[c] = samples[c].data();
+  }
+};
+
+std::unique_ptr<AudioSource> OpenSource(const RenderOptions& options, std::ostream& log) {
+  if (options.in.empty()) {
+    const int rate = options.sampleRate.value_or(kDemoSampleRate);
+    log << "input: built-in demo, " << DemoTimes::kNotes << " s of plucked notes and "
+        << DemoTimes::kSilence << " s of silence\n";
+    return DemoSource(rate);
+  }
+  std::unique_ptr<AudioSource> source = OpenAudioFile(options.in);
+  if (options.sampleRate && *options.sampleRate != source->SampleRate())
+    throw UsageError(options.in + " is at " + std::to_string(source->SampleRate()) +
+                     " Hz; zintrax-host does not resample, so --sample-rate must match it " +
+                     "or be left out");
+  return source;
+}
+
+// Fills the plug-in's inputs from interleaved source frames: a mono source feeds every input,
+// otherwise channel c feeds input c, and inputs beyond the source's channels get silence.
+void Distribute(const std::vector<float>& interleaved, int sourceChannels, int64_t frames,
+                Buffers& inputs) {
+  for (size_t c = 0; c < inputs.samples.size(); ++c) {
+    float* out = inputs.pointers[c];
+    const int from = sourceChannels == 1 ? 0 : static_cast<int>(c);
+    if (from >= sourceChannels) {
+      std::fill(out, out + frames, 0.0f);
+      continue;
+    }
+    for (int64_t n = 0; n < frames; ++n)
+      out[n] = interleaved[n * sourceChannels + from];
+  }
+}
+
+void ApplySettings(const RenderOptions& options, const Plugin& plugin, std::ostream& log) {
+  if (options.program) {
+    const int32_t index = SelectProgram(plugin, *options.program);
+    log << "program " << index << ": " << plugin.ProgramName(index) << '\n';
+  }
+  for (const auto& [name, value] : options.params) {
+    const int32_t index = FindParameter(plugin, name);
+    SetParameterText(plugin, index, value);
+    log << plugin.ParameterName(index) << " = " << DisplayWithLabel(plugin, index) << '\n';
+  }
+}
+
+} // namespace
+
+void RunRender(const RenderOptions& options, std::ostream& log) {
+  OutputFormatFor(options.out); // refuse a bad name before any work
+  if (!options.plot.empty() && !options.plot.ends_with(".png") && !options.plot.ends_with(".PNG"))
+    throw UsageError(options.plot + ": the plot's name must end in .png");
+
+  std::unique_ptr<AudioSource> source = OpenSource(options, log);
+  const int sampleRate = source->SampleRate();
+  const int64_t inputFrames = source->Frames();
+  const int64_t tailFrames = static_cast<int64_t>(std::llround(options.tail * sampleRate));
+  const int64_t totalFrames = inputFrames + tailFrames;
+
+  // The plug-in reads its seed when an instance is built, so it must be in place before loading.
+  if (options.seed)
+    setenv("ZINTRAX_SEED", std::to_string(*options.seed).c_str(), 1);
+
+  HostState& host = Host();
+  host.sampleRate = static_cast<float>(sampleRate);
+  host.blockSize = options.block;
+  Plugin plugin(options.plugin);
+  if (!plugin.CanProcess())
+    throw HostError(options.plugin + ": the plug-in offers no audio callback");
+  if (plugin.NumOutputs() < 1)
+    throw HostError(options.plugin + ": the plug-in has no audio outputs");
+  if (plugin.NumInputs() > 0 && source->Channels() > 1 && source->Channels() > plugin.NumInputs())
+    log << "note: the input has " << source->Channels() << " channels and the plug-in takes "
+        << plugin.NumInputs() << "; the rest are left out\n";
+
+  plugin.Open();
+  plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+  plugin.Dispatch(effSetBlockSize, 0, options.block);
+  ApplySettings(options, plugin, log);
+
+  const int outputs = plugin.NumOutputs();
+  AudioFileWriter writer(options.out, outputs, sampleRate);
+  std::optional<WaveformPlot> plot;
+  if (!options.plot.empty())
+    plot.emplace(totalFrames);
+
+  Buffers inputs(plugin.NumInputs(), options.block);
+  Buffers outputBuffers(outputs, options.block);
+  std::vector<float> sourceFrames(static_cast<size_t>(options.block) * source->Channels());
+  std::vector<float> interleaved(static_cast<size_t>(options.block) * outputs);
+  Progress progress(totalFrames, static_cast<double>(totalFrames) / sampleRate);
+
+  plugin.Resume();
+  plugin.StartProcess();
+  host.processing = true;
+  int64_t done = 0;
+  while (done < totalFrames) {
+    const auto frames = static_cast<int32_t>(std::min<int64_t>(options.block, totalFrames - done));
+    int64_t read = 0;
+    if (done < inputFrames)
+      read = source->Read(sourceFrames.data(), std::min<int64_t>(frames, inputFrames - done));
+    if (read < 0)
+      throw HostError("cannot read " + options.in);
+    std::fill(sourceFrames.begin() + read * source->Channels(), sourceFrames.end(), 0.0f);
+    Distribute(sourceFrames, source->Channels(), frames, inputs);
+
+    plugin.Process(inputs.pointers.data(), outputBuffers.pointers.data(), frames);
+
+    for (int32_t n = 0; n < frames; ++n)
+      for (int c = 0; c < outputs; ++c)
+        interleaved[static_cast<size_t>(n) * outputs + c] = outputBuffers.pointers[c][n];
+    writer.Write(interleaved.data(), frames);
+    if (plot) {
+      plot->AddInput(inputs.pointers.data(), static_cast<int>(inputs.pointers.size()), done,
+                     frames);
+      plot->AddOutput(outputBuffers.pointers.data(), outputs, done, frames);
+    }
+    done += frames;
+    progress.Update(done);
+  }
+  host.processing = false;
+  progress.Finish();
+  plugin.StopProcess();
+  plugin.Suspend();
+  plugin.Close();
+
+  if (plot)
+    plot->Write(options.plot);
+  writer.Commit();
+  log << "wrote " << options.out << ": " << outputs << " channels, " << totalFrames << " frames at "
+      << sampleRate << " Hz (" << static_cast<double>(totalFrames) / sampleRate << " s)\n";
+}
+
+} // namespace zhost

@@ -1,0 +1,30 @@
+// zintrax-host: loads a VST 2.x plug-in as a DAW does and shows what it is (info) or runs audio
+// through it (render).
+#include "CommandLine.h"
+#include "Errors.h"
+#include "InfoCommand.h"
+#include "RenderCommand.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+  using namespace zhost;
+  try {
+    const Command command = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (std::holds_alternative<HelpRequest>(command))
+      std::cout << UsageText();
+    else if (const auto* info = std::get_if<InfoOptions>(&command))
+      RunInfo(*info, std::cout);
+    else
+      RunRender(std::get<RenderOptions>(command), std::cerr);
+    return 0;
+  } catch (const UsageError& error) {
+    std::cerr << "zintrax-host: " << error.what() << '\n';
+    return 2;
+  } catch (const std::exception& error) {
+    std::cerr << "zintrax-host: " << error.what() << '\n';
+    return 1;
+  }
+}
