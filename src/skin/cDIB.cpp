@@ -181,6 +181,7 @@ void TAbstractSuperDIB::ResetAttributes() {
   FScaleX = 100.0;
   FScaleY = 100.0;
   FTransparent = false;
+  ChooseDrawVariant();
 }
 
 void TAbstractSuperDIB::AssignAttributes(const TAbstractSuperDIB& source) {

@@ -129,7 +129,9 @@ public:
   // Corners are swapped when reversed, then limited to the image.
   void SetClipRect(const TRect& rect);
 
-  // Angle 0, not masked, opacity 255, both scales 100, not transparent; no change event.
+  // Angle 0, not masked, opacity 255, both scales 100, not transparent. The pixel rule follows
+  // at once (a rule left from the old attributes would draw a reset image wrongly); no change
+  // event.
   void ResetAttributes();
   // Takes Angle, AutoSize, Masked, Opacity, the scales, Transparent and the transparent colour,
   // key and mode of the source.

@@ -2,6 +2,7 @@
 #include "skin/cDIB.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -62,79 +63,87 @@ bool ClipDraw(const TAbstractSuperDIB& s, const TAbstractSuperDIB& d, int x, int
   return true;
 }
 
-// --- pixel rules over one row of n pixels (s: source bytes, d: destination bytes) ---------
+// --- pixel rules ---------------------------------------------------------------------------
+//
+// Each rule works on whole pixels as little-endian 32-bit words (blue in the low byte, alpha in
+// the high byte), so a row loop is one load, a few integer operations and one store per pixel,
+// which the compiler vectorises. Blue and red are mixed together in the two 16-bit halves of a
+// word: m * S + (255 - m) * D + 255 is at most 65280, so neither half overflows into the other.
+static_assert(std::endian::native == std::endian::little,
+              "the pixel rules read pixels as little-endian words");
 
-inline uint8_t Mix(unsigned weight, unsigned source, unsigned dest) {
-  return static_cast<uint8_t>((weight * source + (255 - weight) * dest + 255) >> 8);
+inline uint32_t Mix(uint32_t m, uint32_t s, uint32_t d) {
+  const uint32_t rb =
+      ((m * (s & 0xFF00FFu) + (255 - m) * (d & 0xFF00FFu) + 0xFF00FFu) >> 8) & 0xFF00FFu;
+  const uint32_t g = (m * ((s >> 8) & 0xFFu) + (255 - m) * ((d >> 8) & 0xFFu) + 0xFFu) & 0xFF00u;
+  return rb | g;
 }
 
-void RowCopy(const uint8_t* s, uint8_t* d, int n) {
-  std::memmove(d, s, static_cast<size_t>(n) * 4);
+inline uint32_t MaxAlpha(uint32_t s, uint32_t d) {
+  return std::max(s >> 24, d >> 24) << 24;
 }
 
-void RowBlend(const uint8_t* __restrict s, uint8_t* __restrict d, int n, unsigned o) {
-  for (int i = 0; i < n * 4; i += 4) {
-    d[i + 0] = Mix(o, s[i + 0], d[i + 0]);
-    d[i + 1] = Mix(o, s[i + 1], d[i + 1]);
-    d[i + 2] = Mix(o, s[i + 2], d[i + 2]);
-    d[i + 3] = std::max(d[i + 3], s[i + 3]);
+// Applies rule(source word, destination word) -> new destination word to n pixels.
+template <typename Rule>
+void ForEachPixel(const TPixel32* __restrict s, TPixel32* __restrict d, int n, Rule rule) {
+  for (int i = 0; i < n; ++i) {
+    uint32_t sw;
+    uint32_t dw;
+    std::memcpy(&sw, s + i, 4);
+    std::memcpy(&dw, d + i, 4);
+    const uint32_t r = rule(sw, dw);
+    std::memcpy(d + i, &r, 4);
   }
 }
 
-// Masked (full opacity) and MaskedBlend: the weight is the source alpha, scaled by o below 255.
-template <bool Blend>
-void RowMasked(const uint8_t* __restrict s, uint8_t* __restrict d, int n, unsigned o) {
-  for (int i = 0; i < n * 4; i += 4) {
-    const unsigned m = Blend ? (s[i + 3] * o) >> 8 : s[i + 3];
-    d[i + 0] = Mix(m, s[i + 0], d[i + 0]);
-    d[i + 1] = Mix(m, s[i + 1], d[i + 1]);
-    d[i + 2] = Mix(m, s[i + 2], d[i + 2]);
-    d[i + 3] = std::max(d[i + 3], s[i + 3]);
+void RowCopy(const TPixel32* s, TPixel32* d, int n) {
+  std::memcpy(d, s, static_cast<size_t>(n) * 4);
+}
+
+void RowBlend(const TPixel32* s, TPixel32* d, int n, uint32_t o) {
+  ForEachPixel(s, d, n,
+               [o](uint32_t sw, uint32_t dw) { return Mix(o, sw, dw) | MaxAlpha(sw, dw); });
+}
+
+void RowMasked(const TPixel32* s, TPixel32* d, int n) {
+  ForEachPixel(s, d, n,
+               [](uint32_t sw, uint32_t dw) { return Mix(sw >> 24, sw, dw) | MaxAlpha(sw, dw); });
+}
+
+void RowMaskedBlend(const TPixel32* s, TPixel32* d, int n, uint32_t o) {
+  ForEachPixel(s, d, n, [o](uint32_t sw, uint32_t dw) {
+    return Mix(((sw >> 24) * o) >> 8, sw, dw) | MaxAlpha(sw, dw);
+  });
+}
+
+void RowTransparent(const TPixel32* s, TPixel32* d, int n, uint32_t key) {
+  ForEachPixel(s, d, n, [key](uint32_t sw, uint32_t dw) {
+    const uint32_t colour = sw & 0x00FFFFFFu;
+    return colour != key ? colour : dw;
+  });
+}
+
+void RowTransparentBlend(const TPixel32* s, TPixel32* d, int n, uint32_t o, uint32_t key) {
+  ForEachPixel(s, d, n, [o, key](uint32_t sw, uint32_t dw) {
+    return (sw & 0x00FFFFFFu) != key ? Mix(o, sw, dw) | (sw & 0xFF000000u) : dw;
+  });
+}
+
+void RowAlpha(const TPixel32* s, TPixel32* d, int n) {
+  ForEachPixel(s, d, n,
+               [](uint32_t sw, uint32_t dw) { return (dw & 0x00FFFFFFu) | (sw & 0xFF000000u); });
+}
+
+void FillPixels(TPixel32* __restrict d, size_t n, TPixel32 pixel) {
+  uint32_t word;
+  std::memcpy(&word, &pixel, 4);
+  for (size_t i = 0; i < n; ++i) {
+    std::memcpy(d + i, &word, 4);
   }
 }
 
-// Blue, green and red of a pixel as the low three bytes of its little-endian word.
-inline uint32_t ColourOf(const uint8_t* p) {
-  return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-}
-
-void RowTransparent(const uint8_t* __restrict s, uint8_t* __restrict d, int n, uint32_t key) {
-  for (int i = 0; i < n * 4; i += 4) {
-    if (ColourOf(s + i) != key) {
-      d[i + 0] = s[i + 0];
-      d[i + 1] = s[i + 1];
-      d[i + 2] = s[i + 2];
-      d[i + 3] = 0;
-    }
-  }
-}
-
-void RowTransparentBlend(const uint8_t* __restrict s, uint8_t* __restrict d, int n, unsigned o,
-                         uint32_t key) {
-  for (int i = 0; i < n * 4; i += 4) {
-    if (ColourOf(s + i) != key) {
-      d[i + 0] = Mix(o, s[i + 0], d[i + 0]);
-      d[i + 1] = Mix(o, s[i + 1], d[i + 1]);
-      d[i + 2] = Mix(o, s[i + 2], d[i + 2]);
-      d[i + 3] = s[i + 3];
-    }
-  }
-}
-
-void RowAlpha(const uint8_t* __restrict s, uint8_t* __restrict d, int n) {
-  for (int i = 3; i < n * 4; i += 4) {
-    d[i] = s[i];
-  }
-}
-
-void RowAlphaAsGrey(const uint8_t* __restrict s, uint8_t* __restrict d, int n) {
-  for (int i = 0; i < n * 4; i += 4) {
-    const uint8_t a = s[i + 3];
-    d[i + 0] = a;
-    d[i + 1] = a;
-    d[i + 2] = a;
-    d[i + 3] = a;
-  }
+void RowAlphaAsGrey(const TPixel32* s, TPixel32* d, int n) {
+  ForEachPixel(s, d, n, [](uint32_t sw, uint32_t) { return (sw >> 24) * 0x01010101u; });
 }
 
 enum class TRowOp { Variant, Copy, Alpha, AlphaAsGrey };
@@ -160,39 +169,37 @@ void DrawArea(const TAbstractSuperDIB& s, TAbstractSuperDIB& d, const TDrawArea&
     const TPixel32* sp =
         aside.empty() ? s.ScanLine(a.SY + j) + a.SX : aside.data() + static_cast<size_t>(j) * a.W;
     TPixel32* dp = d.ScanLine(a.Y + j) + a.X;
-    const auto* sb = reinterpret_cast<const uint8_t*>(sp);
-    auto* db = reinterpret_cast<uint8_t*>(dp);
     switch (op) {
     case TRowOp::Copy:
-      RowCopy(sb, db, a.W);
+      RowCopy(sp, dp, a.W);
       continue;
     case TRowOp::Alpha:
-      RowAlpha(sb, db, a.W);
+      RowAlpha(sp, dp, a.W);
       continue;
     case TRowOp::AlphaAsGrey:
-      RowAlphaAsGrey(sb, db, a.W);
+      RowAlphaAsGrey(sp, dp, a.W);
       continue;
     case TRowOp::Variant:
       break;
     }
     switch (variant) {
     case dvCopy:
-      RowCopy(sb, db, a.W);
+      RowCopy(sp, dp, a.W);
       break;
     case dvBlend:
-      RowBlend(sb, db, a.W, o);
+      RowBlend(sp, dp, a.W, o);
       break;
     case dvMasked:
-      RowMasked<false>(sb, db, a.W, 255);
+      RowMasked(sp, dp, a.W);
       break;
     case dvMaskedBlend:
-      RowMasked<true>(sb, db, a.W, o);
+      RowMaskedBlend(sp, dp, a.W, o);
       break;
     case dvTransparent:
-      RowTransparent(sb, db, a.W, key);
+      RowTransparent(sp, dp, a.W, key);
       break;
     case dvTransparentBlend:
-      RowTransparentBlend(sb, db, a.W, o, key);
+      RowTransparentBlend(sp, dp, a.W, o, key);
       break;
     }
   }
@@ -240,7 +247,7 @@ void TAbstractSuperDIB::Fill(TColor colour) {
   if (FBits == nullptr) {
     return;
   }
-  std::fill(FBits, FBits + PixelCount(), ColorToPixel(colour));
+  FillPixels(FBits, PixelCount(), ColorToPixel(colour));
   Changed();
 }
 
@@ -257,8 +264,7 @@ void TAbstractSuperDIB::FillRect(TColor colour, int x, int y, int w, int h) {
   }
   const TPixel32 pixel = ColorToPixel(colour);
   for (int64_t row = top; row < bottom; ++row) {
-    TPixel32* p = ScanLine(static_cast<int>(row)) + left;
-    std::fill(p, p + (right - left), pixel);
+    FillPixels(ScanLine(static_cast<int>(row)) + left, static_cast<size_t>(right - left), pixel);
   }
   Changed();
 }

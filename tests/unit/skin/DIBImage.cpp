@@ -155,9 +155,11 @@ TEST(DIBImage, ResetAttributesRestoresTheDrawingDefaults) {
   EXPECT_EQ(image.ScaleX(), 100.0);
   EXPECT_EQ(image.ScaleY(), 100.0);
   EXPECT_TRUE(image.AutoSize()); // not one of the reset attributes
-  // The rule is chosen again at the next attribute change.
-  image.SetTransparent(true);
-  EXPECT_EQ(image.DrawVariant(), dvTransparent);
+  // The rule follows at once: a scratch image reset after drawing at 175 and then set to the
+  // same opacity 255 again must copy, not blend.
+  EXPECT_EQ(image.DrawVariant(), dvCopy);
+  image.SetOpacity(255);
+  EXPECT_EQ(image.DrawVariant(), dvCopy);
 }
 
 TEST(DIBImage, ShareViewPointsAtTheSourcePixelsWithoutOwningThem) {
