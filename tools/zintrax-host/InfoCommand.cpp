@@ -175,11 +175,12 @@ void PrintParameters(const Plugin& plugin, std::ostream& out) {
       widths[c] = std::max(widths[c], row[c].size());
   out << "\nParameters (" << plugin.NumParams() << "):\n";
   for (const auto& row : rows) {
-    std::string line = " ";
-    for (size_t c = 0; c < row.size(); ++c)
-      line +=
-          " " + row[c] + (c + 1 < row.size() ? std::string(widths[c] - row[c].size(), ' ') : "");
-    out << line << '\n';
+    for (size_t c = 0; c < row.size(); ++c) {
+      out << "  " << row[c];
+      if (c + 1 < row.size())
+        out << std::string(widths[c] - row[c].size(), ' ');
+    }
+    out << '\n';
   }
 }
 
