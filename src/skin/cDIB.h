@@ -159,7 +159,10 @@ public:
   void DrawAlpha(int x, int y, int sx, int sy, TAbstractSuperDIB& dest, int h, int w);
   // Writes the source alpha into all four bytes of each destination pixel.
   void DrawAlphaAsGrey(int x, int y, int sx, int sy, TAbstractSuperDIB& dest, int h, int w);
-  // Fills the target (whatever its size) with this image rotated and scaled.
+  // Fills the target (whatever its size) with this image rotated and scaled about the centres
+  // of both. Each target pixel takes the source pixel under its own centre mapped back
+  // (nearest neighbour); outside the picture it takes 0 when masked, else the transparent
+  // colour with alpha 0, so that area is not drawn by the image's own rule.
   void RenderTransformed(TAbstractSuperDIB& target) const;
 
   // --- drawing (this image is the destination d) ------------------------------------------

@@ -70,7 +70,14 @@ void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB& target) const {
   if (!target.HasBuffer()) {
     return;
   }
-  RenderPart(*this, target.Width(), target.Height(), 0, 0, target);
+  if (target.Pixels() == Pixels()) {
+    // Rendering an image into itself: sample a copy, or the mapping reads pixels already written.
+    TMemoryDIB copy;
+    copy.Assign(*this);
+    RenderPart(copy, target.Width(), target.Height(), 0, 0, target);
+  } else {
+    RenderPart(*this, target.Width(), target.Height(), 0, 0, target);
+  }
   target.Changed();
 }
 

@@ -272,3 +272,36 @@ TEST(DIBDraw, ImagesWithoutABufferDrawNothing) {
   d.Draw(0, 0, empty);
   EXPECT_EQ(d.PixelAt(0, 0), kWhite);
 }
+
+// A control's paint as the container runs it: the back buffer under the control onto the
+// scratch image, the control's transparent glyph onto that, and the scratch image back at the
+// control's opacity. Blending the background over itself gives it back unchanged
+// ((175 * X + 80 * X + 255) div 256 = X), so only the glyph is weakened.
+TEST(DIBDraw, ControlBlendedAt175WeakensOnlyWhatItDrew) {
+  TMemoryDIB back(6, 6);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      back.PixelAt(x, y) = Px(static_cast<uint8_t>(40 * x), static_cast<uint8_t>(40 * y), 0, 255);
+    }
+  }
+  TMemoryDIB glyph(2, 2);
+  FillWith(glyph, kBlack);
+  glyph.PixelAt(1, 1) = kWhite;
+  glyph.SetTransparent(true);
+  glyph.SetTransparentMode(tmFixed);
+  glyph.SetTransparentColor(0);
+  TMemoryDIB scratch(1, 1);
+  scratch.SetOpacity(90); // left over from an earlier control
+  scratch.SetSize(3, 3);
+  scratch.ResetAttributes();
+  back.Draw(0, 0, 2, 2, scratch, 3, 3);
+  glyph.Draw(0, 0, scratch);
+  scratch.SetOpacity(175);
+  scratch.Draw(2, 2, back);
+  EXPECT_EQ(back.PixelAt(2, 2), Px(80, 80, 0, 255));
+  EXPECT_EQ(back.PixelAt(4, 4), Px(160, 160, 0, 255));
+  // The glyph pixel at (3, 3) was written white with alpha 0 over (120, 120, 0): blue and green
+  // (175 * 255 + 80 * 120 + 255) div 256 = 212, red (175 * 255 + 80 * 0 + 255) div 256 = 175,
+  // alpha max(255, 0).
+  EXPECT_EQ(back.PixelAt(3, 3), Px(212, 212, 175, 255));
+}

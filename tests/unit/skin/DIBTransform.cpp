@@ -101,6 +101,18 @@ TEST(DIBTransform, RightAnglesTurnEvenAndOddImagesExactlyClockwise) {
   }
 }
 
+TEST(DIBTransform, RenderingAnImageIntoItselfSamplesTheOriginal) {
+  TMemoryDIB s(4, 4);
+  FillWithMarkers(s);
+  s.SetAngle(180);
+  s.RenderTransformed(s);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      ASSERT_EQ(s.PixelAt(x, y), Marker(3 - x, 3 - y)) << x << "," << y;
+    }
+  }
+}
+
 TEST(DIBTransform, IntegerScalesRepeatPixelsAndOutsideTakesTheFill) {
   TMemoryDIB s(2, 2);
   FillWithMarkers(s);
