@@ -80,12 +80,12 @@ TEST(HostCommandLine, InfoShowsWhatTheRecordAndDispatcherAnswer) {
   TempDir dir;
   const Result info = RunHost(dir, {"info", FAKE_PLUGIN_PATH}, {"FAKE_PLUGIN_LOG=log"});
   ASSERT_EQ(info.status, 0) << info.err;
-  for (const char* line : {"Effect name     Fake", "Vendor          Test Vendor",
-                           "Product         Fake Product", "Vendor version  7",
-                           "VST version     2400", "Unique ID       'Fake' (0x46616B65)",
-                           "Category        Effect (1)", "Flags           0x00000010: CanReplacing",
-                           "Inputs          2", "Can do          2in2out",
-                           "Programs (2, current 0):\n  0  Unity\n  1  Half"})
+  for (const char* line :
+       {"Effect name     Fake", "Vendor          Test Vendor", "Product         Fake Product",
+        "Vendor version  7", "VST version     2400", "Unique ID       'Fake' (0x46616B65)",
+        "Category        Effect (1)", "Flags           0x00000010: CanReplacing",
+        "Inputs          2", "Can do          2in2out",
+        "Programs (2, current 0):\n  0  Unity\n  1  Half"})
     EXPECT_THAT(info.out, HasSubstr(line));
   // Parameter rows: name, current display, the display at both ends, automatable.
   EXPECT_THAT(info.out, HasSubstr("0  Gain  1 x    0 x   2 x   yes"));

@@ -68,10 +68,10 @@ inline Result RunHost(const TempDir& dir, const std::vector<std::string>& args,
                       const std::vector<std::string>& env = {}) {
   std::string command = "cd " + Quote(dir.Path().string()) + " && env";
   for (const std::string& setting : env)
-    command += " " + Quote(setting);
-  command += " " + Quote(ZINTRAX_HOST_PATH);
+    command.append(" ").append(Quote(setting));
+  command.append(" ").append(Quote(ZINTRAX_HOST_PATH));
   for (const std::string& arg : args)
-    command += " " + Quote(arg);
+    command.append(" ").append(Quote(arg));
   const fs::path out = dir.Path() / ".stdout";
   const fs::path err = dir.Path() / ".stderr";
   command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());

@@ -48,9 +48,13 @@ bool Flag(const char* name) {
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-Fake& Of(AEffect* effect) { return *static_cast<Fake*>(effect->object); }
+Fake& Of(AEffect* effect) {
+  return *static_cast<Fake*>(effect->object);
+}
 
-void Copy(void* ptr, const std::string& text) { std::strcpy(static_cast<char*>(ptr), text.c_str()); }
+void Copy(void* ptr, const std::string& text) {
+  std::strcpy(static_cast<char*>(ptr), text.c_str());
+}
 
 std::string Number(double value) {
   char text[32];
@@ -66,22 +70,31 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr v
                 static_cast<long long>(value));
   Log(opcode == effSetSampleRate ? std::string(line).append(" ").append(Number(opt)) : line);
   switch (opcode) {
-  case effClose: delete &fake; return 1;
+  case effClose:
+    delete &fake;
+    return 1;
   case effSetProgram:
     if (value >= 0 && value < 2) {
       fake.program = static_cast<int32_t>(value);
       fake.gain = kProgramGains[value];
     }
     return 0;
-  case effGetProgram: return fake.program;
-  case effGetProgramName: Copy(ptr, kProgramNames[fake.program]); return 0;
+  case effGetProgram:
+    return fake.program;
+  case effGetProgramName:
+    Copy(ptr, kProgramNames[fake.program]);
+    return 0;
   case effGetProgramNameIndexed:
     if (index < 0 || index >= 2)
       return 0;
     Copy(ptr, kProgramNames[index]);
     return 1;
-  case effGetParamName: Copy(ptr, index == 0 ? "Gain" : "Mode"); return 0;
-  case effGetParamLabel: Copy(ptr, index == 0 ? "x" : ""); return 0;
+  case effGetParamName:
+    Copy(ptr, index == 0 ? "Gain" : "Mode");
+    return 0;
+  case effGetParamLabel:
+    Copy(ptr, index == 0 ? "x" : "");
+    return 0;
   case effGetParamDisplay:
     Copy(ptr, index == 0 ? Number(fake.gain * 2.0) : Number(std::round(fake.mode * 1000) / 100));
     return 0;
@@ -95,15 +108,27 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr v
     fake.gain = static_cast<float>(real / 2.0);
     return 1;
   }
-  case effCanBeAutomated: return index == 0 ? 1 : 0;
-  case effGetEffectName: Copy(ptr, "Fake"); return 1;
-  case effGetVendorString: Copy(ptr, "Test Vendor"); return 1;
-  case effGetProductString: Copy(ptr, "Fake Product"); return 1;
-  case effGetVendorVersion: return 7;
-  case effGetPlugCategory: return 1;
-  case effGetVstVersion: return 2400;
-  case effCanDo: return std::strcmp(static_cast<const char*>(ptr), "2in2out") == 0 ? 1 : 0;
-  default: return 0;
+  case effCanBeAutomated:
+    return index == 0 ? 1 : 0;
+  case effGetEffectName:
+    Copy(ptr, "Fake");
+    return 1;
+  case effGetVendorString:
+    Copy(ptr, "Test Vendor");
+    return 1;
+  case effGetProductString:
+    Copy(ptr, "Fake Product");
+    return 1;
+  case effGetVendorVersion:
+    return 7;
+  case effGetPlugCategory:
+    return 1;
+  case effGetVstVersion:
+    return 2400;
+  case effCanDo:
+    return std::strcmp(static_cast<const char*>(ptr), "2in2out") == 0 ? 1 : 0;
+  default:
+    return 0;
   }
 }
 
@@ -119,8 +144,12 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames, bool 
     }
 }
 
-void ProcessReplacing(AEffect* e, float** in, float** out, int32_t n) { Run(e, in, out, n, false); }
-void Process(AEffect* e, float** in, float** out, int32_t n) { Run(e, in, out, n, true); }
+void ProcessReplacing(AEffect* e, float** in, float** out, int32_t n) {
+  Run(e, in, out, n, false);
+}
+void Process(AEffect* e, float** in, float** out, int32_t n) {
+  Run(e, in, out, n, true);
+}
 
 void SetParameter(AEffect* effect, int32_t index, float value) {
   (index == 0 ? Of(effect).gain : Of(effect).mode) = value;
@@ -161,9 +190,11 @@ AEffect* CreateFake(audioMasterCallback host) {
 
 // Built twice: once exporting VSTPluginMain, once only the older name main.
 #ifdef FAKE_EXPORT_MAIN
-extern "C" __attribute__((visibility("default"))) AEffect* FakeMain(audioMasterCallback host)
-    __asm__("main");
-AEffect* FakeMain(audioMasterCallback host) { return CreateFake(host); }
+extern "C" __attribute__((visibility("default"))) AEffect*
+FakeMain(audioMasterCallback host) __asm__("main");
+AEffect* FakeMain(audioMasterCallback host) {
+  return CreateFake(host);
+}
 #else
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
   return CreateFake(host);

@@ -1,0 +1,223 @@
+// zintrax-host render against a fake plug-in that multiplies by its gain and logs every call:
+// the order in which a DAW drives a plug-in, block sizes, channel mapping, settings, formats and
+// the promise that no partial output file is ever left under the target's name.
+#include "HostRun.h"
+
+#include <cmath>
+
+namespace {
+
+using namespace hosttest;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+const std::string kPlugin = std::string("--plugin=") + FAKE_PLUGIN_PATH;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::stringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+std::vector<float> Scaled(const std::vector<float>& samples, float gain, size_t frames) {
+  std::vector<float> out(frames, 0.0f);
+  for (size_t n = 0; n < std::min(frames, samples.size()); ++n)
+    out[n] = samples[n] * gain;
+  return out;
+}
+
+TEST(HostRender, DrivesThePluginAsADawDoes) {
+  TempDir dir;
+  const std::vector<float> input = Ramp(1000, 0.8f);
+  WriteWav(dir / "in.wav", 48000, {input});
+  const Result render = RunHost(
+      dir,
+      {"render", kPlugin, "--in", "in.wav", "--out", "out.wav", "--block", "300", "--tail", "0.01"},
+      {"FAKE_PLUGIN_LOG=log"});
+  ASSERT_EQ(render.status, 0) << render.err;
+
+  // 1000 input frames and 480 of tail, in blocks of the announced size and a short last one.
+  const std::vector<std::string> expected = {"main",
+                                             "seed none",
+                                             "host version 2400",
+                                             "dispatcher 0 0 0",
+                                             "dispatcher 10 0 0 48000",
+                                             "dispatcher 11 0 300",
+                                             "dispatcher 12 0 1",
+                                             "dispatcher 71 0 0",
+                                             "process 300",
+                                             "process 300",
+                                             "process 300",
+                                             "process 300",
+                                             "process 280",
+                                             "dispatcher 72 0 0",
+                                             "dispatcher 12 0 0",
+                                             "dispatcher 1 0 0"};
+  EXPECT_THAT(Lines(ReadText(dir / "log")), ElementsAreArray(expected));
+
+  // The mono input feeds both inputs; the tail is silence through the plug-in.
+  const Audio out = ReadAudio(dir / "out.wav");
+  EXPECT_EQ(out.channels, 2);
+  EXPECT_EQ(out.sampleRate, 48000);
+  ASSERT_EQ(out.Frames(), 1480u);
+  EXPECT_EQ(out.samples[0], Scaled(input, 1.0f, 1480));
+  EXPECT_EQ(out.samples[1], Scaled(input, 1.0f, 1480));
+  EXPECT_THAT(render.err, HasSubstr("wrote out.wav: 2 channels, 1480 frames at 48000 Hz"));
+}
+
+TEST(HostRender, ProgramThenParametersInOrder) {
+  TempDir dir;
+  const std::vector<float> left = Ramp(500, 0.5f);
+  const std::vector<float> right = Ramp(500, -0.25f);
+  WriteWav(dir / "in.wav", 44100, {left, right});
+
+  // Program "Half" sets the gain to 0.5; the later --param overrides it with a text in its unit.
+  const Result render = RunHost(dir,
+                                {"render", kPlugin, "--in=in.wav", "--out=out.wav", "--program",
+                                 "half", "--param", "gain=1.5", "--param", "Mode=7"},
+                                {"FAKE_PLUGIN_LOG=log"});
+  ASSERT_EQ(render.status, 0) << render.err;
+  EXPECT_THAT(render.err, HasSubstr("program 1: Half"));
+  EXPECT_THAT(render.err, HasSubstr("Gain = 1.5 x"));
+  // Mode refuses texts: the position that displays 7 was searched.
+  EXPECT_THAT(render.err, HasSubstr("Mode = 7\n"));
+  const std::string log = ReadText(dir / "log");
+  EXPECT_THAT(log, HasSubstr("dispatcher 67 0 0\ndispatcher 2 0 1\ndispatcher 68 0 0\n"));
+
+  const Audio out = ReadAudio(dir / "out.wav");
+  ASSERT_EQ(out.channels, 2);
+  EXPECT_EQ(out.samples[0], Scaled(left, 1.5f, 500));
+  EXPECT_EQ(out.samples[1], Scaled(right, 1.5f, 500));
+
+  ASSERT_EQ(
+      RunHost(dir, {"render", kPlugin, "--in=in.wav", "--out=o2.wav", "--program", "1"}).status, 0);
+  EXPECT_EQ(ReadAudio(dir / "o2.wav").samples[0], Scaled(left, 0.5f, 500));
+}
+
+TEST(HostRender, ChannelCountsAndTheAccumulatingCallback) {
+  TempDir dir;
+  const std::vector<float> left = Ramp(700, 0.5f);
+  const std::vector<float> right = Ramp(700, -0.5f);
+  WriteWav(dir / "in.wav", 44100, {left, right});
+
+  // Without processReplacing the host clears its outputs before every accumulating call.
+  ASSERT_EQ(RunHost(dir, {"render", kPlugin, "--in", "in.wav", "--out", "acc.wav", "--block", "64"},
+                    {"FAKE_PLUGIN_ACCUMULATE=1"})
+                .status,
+            0);
+  const Audio accumulated = ReadAudio(dir / "acc.wav");
+  EXPECT_EQ(accumulated.samples[0], left);
+  EXPECT_EQ(accumulated.samples[1], right);
+
+  // A one-in, one-out plug-in gets the left channel and writes a mono file.
+  const Result mono = RunHost(dir, {"render", kPlugin, "--in", "in.wav", "--out", "mono.wav"},
+                              {"FAKE_PLUGIN_MONO=1"});
+  ASSERT_EQ(mono.status, 0) << mono.err;
+  EXPECT_THAT(mono.err, HasSubstr("the input has 2 channels and the plug-in takes 1"));
+  const Audio out = ReadAudio(dir / "mono.wav");
+  EXPECT_EQ(out.channels, 1);
+  EXPECT_EQ(out.samples[0], left);
+}
+
+TEST(HostRender, SeedReachesThePluginBeforeItIsBuilt) {
+  TempDir dir;
+  ASSERT_EQ(RunHost(dir, {"render", kPlugin, "--out", "out.wav", "--seed", "4294967295"},
+                    {"FAKE_PLUGIN_LOG=log"})
+                .status,
+            0);
+  EXPECT_THAT(ReadText(dir / "log"), HasSubstr("main\nseed 4294967295\n"));
+}
+
+TEST(HostRender, OutputFormatsByExtension) {
+  TempDir dir;
+  const std::vector<float> input = Ramp(2000, 0.9f);
+  WriteWav(dir / "in.wav", 44100, {input});
+  for (const char* name : {"out.flac", "out.AIFF", "out.aif", "out.Wav"}) {
+    const Result render = RunHost(dir, {"render", kPlugin, "--in", "in.wav", "--out", name});
+    ASSERT_EQ(render.status, 0) << name << render.err;
+    const Audio out = ReadAudio(dir / name);
+    EXPECT_EQ(out.channels, 2) << name;
+    ASSERT_EQ(out.Frames(), input.size()) << name;
+    for (size_t n = 0; n < input.size(); ++n)
+      ASSERT_NEAR(out.samples[1][n], input[n], 1.0 / (1 << 22)) << name << " frame " << n;
+  }
+}
+
+TEST(HostRender, NoPartialOutputWhenARenderFails) {
+  TempDir dir;
+  WriteWav(dir / "in.wav", 44100, {Ramp(10000, 0.5f)});
+  std::ofstream(dir / "out.wav") << "the previous render";
+
+  // The plug-in takes the process down in its third audio call, as a crashing plug-in does.
+  const Result crash =
+      RunHost(dir, {"render", kPlugin, "--in", "in.wav", "--out", "out.wav", "--block", "256"},
+              {"FAKE_PLUGIN_EXIT_AT=3"});
+  EXPECT_EQ(crash.status, 3);
+  EXPECT_EQ(ReadText(dir / "out.wav"), "the previous render");
+  auto files = dir.Files();
+  std::sort(files.begin(), files.end());
+  EXPECT_THAT(files, ElementsAreArray({"in.wav", "out.wav"}));
+
+  // Refusals after the plug-in was loaded leave the old file alone too.
+  const Result refused =
+      RunHost(dir, {"render", kPlugin, "--in", "in.wav", "--out", "out.wav", "--param", "Gain=9"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(ReadText(dir / "out.wav"), "the previous render");
+
+  const Result noFolder = RunHost(dir, {"render", kPlugin, "--out", "missing/out.wav"});
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_THAT(noFolder.err, HasSubstr("cannot write into missing"));
+
+  const Result folder = RunHost(dir, {"render", kPlugin, "--out", "in.wav/x.wav"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(dir.Files().size(), 2u);
+}
+
+TEST(HostRender, InputProblems) {
+  TempDir dir;
+  std::ofstream(dir / "noise.wav") << "RIFF but not really";
+  WriteWav(dir / "in48.wav", 48000, {Ramp(100, 0.5f)});
+  const Result unreadable =
+      RunHost(dir, {"render", kPlugin, "--in", "noise.wav", "--out", "o.wav"});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_THAT(unreadable.err, HasSubstr("cannot read noise.wav"));
+  const Result missing = RunHost(dir, {"render", kPlugin, "--in", "none.wav", "--out", "o.wav"});
+  EXPECT_EQ(missing.status, 1);
+  const Result rate = RunHost(
+      dir, {"render", kPlugin, "--in", "in48.wav", "--out", "o.wav", "--sample-rate", "44100"});
+  EXPECT_EQ(rate.status, 2);
+  EXPECT_THAT(rate.err, HasSubstr("in48.wav is at 48000 Hz"));
+  EXPECT_FALSE(fs::exists(dir / "o.wav"));
+}
+
+TEST(HostRender, DemoSignalWithoutInput) {
+  TempDir dir;
+  const Result render = RunHost(dir, {"render", kPlugin, "--out", "demo.wav", "--sample-rate",
+                                      "48000", "--tail", "0.5", "--plot", "demo.png"});
+  ASSERT_EQ(render.status, 0) << render.err;
+  const Audio out = ReadAudio(dir / "demo.wav");
+  ASSERT_EQ(out.Frames(), 6u * 48000 + 24000);
+  EXPECT_EQ(out.samples[0], out.samples[1]);
+  // Notes in the first 3.5 s, at most 0.7 at the peak; silence after them.
+  float peak = 0.0f;
+  for (size_t n = 0; n < 48000 * 7 / 2; ++n)
+    peak = std::max(peak, std::fabs(out.samples[0][n]));
+  EXPECT_FLOAT_EQ(peak, 0.7f);
+  for (size_t n = 48000 * 7 / 2; n < out.Frames(); ++n)
+    ASSERT_EQ(out.samples[0][n], 0.0f) << n;
+
+  // A PNG of 1200 by 404 pixels: the signature and the size in its header chunk.
+  const std::string png = ReadText(dir / "demo.png");
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  auto word = [&](size_t at) {
+    return (uint8_t(png[at]) << 24) | (uint8_t(png[at + 1]) << 16) | (uint8_t(png[at + 2]) << 8) |
+           uint8_t(png[at + 3]);
+  };
+  EXPECT_EQ(word(16), 1200u);
+  EXPECT_EQ(word(20), 404u);
+}
+
+} // namespace
