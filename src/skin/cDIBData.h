@@ -21,7 +21,7 @@ constexpr char kDIBCompressedSignature[6] = {'D', 'I', 'B', 'C', 'M', 'P'};
 constexpr size_t kDIBCompressedHeaderSize = 26;
 // A raw form that holds fewer pixel bytes than its size promises is accepted up to this
 // image size; larger images must be present in full.
-constexpr uint64_t kDIBMaxShortImageBytes = 64ull << 20;
+constexpr uint64_t kDIBMaxShortImageBytes = 16ull << 20;
 
 // A decoded block: the size it declares and the pixel bytes present (at most
 // Width * Height * 4; fewer when the block or its expansion is short).
