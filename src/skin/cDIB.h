@@ -173,7 +173,8 @@ protected:
   // Backing store: give the buffer for width x height pixels, or release it.
   virtual TPixel32* AllocateBuffer(int width, int height) = 0;
   virtual void ReleaseBuffer() = 0;
-  // Used by a view: replaces the buffer pointer without allocating (null releases nothing).
+  // For a view: releases the current buffer and points at pixels owned elsewhere (null leaves
+  // the image without a buffer).
   void SetBufferView(TPixel32* bits, int width, int height);
   void ReleaseCurrentBuffer();
 
