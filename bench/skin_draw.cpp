@@ -1,7 +1,8 @@
 // Drawing hot paths: one full repaint of the editor's 298 x 223 window composed the way the
 // container does it, and the throughput of each pixel rule over a window-sized area.
 //
-//   build/<dir>/bench/bench_skin_draw --benchmark_min_time=2s
+//   build/<dir>/bench/bench_skin_draw --benchmark_repetitions=5
+//   --benchmark_report_aggregates_only=true
 #include "skin/cDIB.h"
 
 #include <benchmark/benchmark.h>
