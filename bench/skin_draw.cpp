@@ -2,7 +2,6 @@
 // container does it, and the throughput of each pixel rule over a window-sized area.
 //
 //   build/<dir>/bench/bench_skin_draw --benchmark_repetitions=5
-//   --benchmark_report_aggregates_only=true
 #include "skin/cDIB.h"
 
 #include <benchmark/benchmark.h>
