@@ -108,8 +108,8 @@ TEST(Identity, UniqueIdAndFlags) {
 }
 
 TEST(Dispatcher, OnDispatcherSeesEveryCallOnce) {
+  std::vector<int32_t> seen; // outlives the module, which sees its effClose too
   Built built;
-  std::vector<int32_t> seen;
   built.Module().OnDispatcher = [&](TObject*, int32_t opcode) { seen.push_back(opcode); };
   std::vector<int32_t> sent;
   for (int32_t opcode = -2; opcode < 90; ++opcode) {
@@ -121,6 +121,8 @@ TEST(Dispatcher, OnDispatcherSeesEveryCallOnce) {
     sent.push_back(opcode);
   }
   EXPECT_EQ(seen, sent);
+  built.Close();
+  EXPECT_EQ(seen.back(), effClose);
 }
 
 TEST(Dispatcher, VuLevelIsRoundedToEven) {
