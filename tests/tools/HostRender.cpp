@@ -4,12 +4,14 @@
 #include "HostRun.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
 using namespace hosttest;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kPlugin = std::string("--plugin=") + FAKE_PLUGIN_PATH;
 
@@ -218,6 +220,45 @@ TEST(HostRender, DemoSignalWithoutInput) {
   };
   EXPECT_EQ(word(16), 1200u);
   EXPECT_EQ(word(20), 404u);
+}
+
+} // namespace
+
+namespace {
+
+// Runs the host with its standard error on a pseudo-terminal (through script(1)); answers what
+// the terminal showed, or nothing when script is not installed.
+std::optional<std::string> RunOnTerminal(const TempDir& dir, const std::string& args) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0)
+    return std::nullopt;
+  const std::string inner =
+      "cd " + Quote(dir.Path().string()) + " && " + Quote(ZINTRAX_HOST_PATH) + " " + args + " 2>&1";
+  const std::string seen = (dir.Path() / ".terminal").string();
+  const std::string command =
+      "script -qec " + Quote(inner) + " /dev/null </dev/null >" + Quote(seen);
+  EXPECT_EQ(std::system(command.c_str()), 0) << args;
+  std::string text = ReadText(seen);
+  fs::remove(seen);
+  return text;
+}
+
+TEST(HostRender, ProgressBarOnlyOnATerminalAndForLongRenders) {
+  TempDir dir;
+  const std::string plugin = Quote(kPlugin);
+  const auto longRender = RunOnTerminal(dir, "render " + plugin + " --out long.wav");
+  if (!longRender)
+    GTEST_SKIP() << "script(1) is not available to provide a terminal";
+  EXPECT_THAT(*longRender, HasSubstr("rendering ["));
+  EXPECT_THAT(*longRender, HasSubstr("] 100%"));
+
+  WriteWav(dir / "short.wav", 44100, {Ramp(44100 / 2, 0.5f)});
+  const auto shortRender = RunOnTerminal(dir, "render " + plugin + " --in short.wav --out s.wav");
+  ASSERT_TRUE(shortRender);
+  EXPECT_THAT(*shortRender, Not(HasSubstr("rendering [")));
+
+  // Not on a terminal: no bar, however long the render.
+  EXPECT_THAT(RunHost(dir, {"render", kPlugin, "--out", "pipe.wav"}).err,
+              Not(HasSubstr("rendering [")));
 }
 
 } // namespace

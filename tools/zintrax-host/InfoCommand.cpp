@@ -122,17 +122,32 @@ std::string Pins(const Plugin& plugin, int32_t count, int32_t opcode) {
   return text;
 }
 
-std::string Joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (const std::string& item : items)
-    text += (text.empty() ? "" : ", ") + item;
-  return text.empty() ? "(none)" : text;
-}
+constexpr size_t kLabelWidth = 16;
+constexpr size_t kLineWidth = 100;
 
 void Line(std::ostream& out, const char* name, const std::string& value) {
-  char label[20];
+  char label[kLabelWidth + 4];
   std::snprintf(label, sizeof label, "%-16s", name);
   out << label << value << '\n';
+}
+
+// A list of names, wrapped under the value column.
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  size_t column = kLabelWidth;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string item = items[i] + (i + 1 < items.size() ? "," : "");
+    if (i > 0 && column + 1 + item.size() > kLineWidth) {
+      text += "\n" + std::string(kLabelWidth, ' ');
+      column = kLabelWidth;
+    } else if (i > 0) {
+      text += ' ';
+      ++column;
+    }
+    text += item;
+    column += item.size();
+  }
+  return text.empty() ? "(none)" : text;
 }
 
 void PrintCanDos(const Plugin& plugin, std::ostream& out) {
@@ -195,7 +210,7 @@ void RunInfo(const InfoOptions& options, std::ostream& out) {
   Line(out, "Vendor", plugin.Text(effGetVendorString));
   Line(out, "Product", plugin.Text(effGetProductString));
   Line(out, "Vendor version", std::to_string(plugin.Dispatch(effGetVendorVersion)));
-  Line(out, "Version", std::to_string(effect.version));
+  Line(out, "Plug-in version", std::to_string(effect.version));
   Line(out, "VST version", std::to_string(plugin.Dispatch(effGetVstVersion)));
   Line(out, "Unique ID", UniqueId(effect.uniqueID));
   Line(out, "Category", Category(plugin.Dispatch(effGetPlugCategory)));

@@ -145,13 +145,14 @@ bool Plugin::CanProcess() const {
 }
 
 void Plugin::Process(float** inputs, float** outputs, int32_t frames) const {
-  if ((FEffect->flags & effFlagsCanReplacing) && FEffect->processReplacing) {
-    FEffect->processReplacing(FEffect, inputs, outputs, frames);
-    return;
-  }
+  // Cleared for both callbacks: the accumulating one adds to them, and a replacing plug-in that
+  // leaves an output alone then gives silence rather than the previous block again.
   for (int32_t c = 0; c < FEffect->numOutputs; ++c)
     std::fill(outputs[c], outputs[c] + frames, 0.0f);
-  FEffect->process(FEffect, inputs, outputs, frames);
+  if ((FEffect->flags & effFlagsCanReplacing) && FEffect->processReplacing)
+    FEffect->processReplacing(FEffect, inputs, outputs, frames);
+  else
+    FEffect->process(FEffect, inputs, outputs, frames);
 }
 
 } // namespace zhost

@@ -53,8 +53,8 @@ public:
   void Close();
 
   bool CanProcess() const;
-  // One block: processReplacing where the plug-in offers it, else the accumulating process
-  // into outputs cleared first.
+  // One block into outputs cleared first: processReplacing where the plug-in offers it, else
+  // the accumulating process.
   void Process(float** inputs, float** outputs, int32_t frames) const;
 
 private:
