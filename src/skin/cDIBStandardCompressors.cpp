@@ -15,7 +15,7 @@ void Shuffle(const uint8_t* source, size_t length, uint8_t* work) {
     for (size_t i = 0; i < n; ++i)
       plane[i] = source[4 * i + k];
   }
-  std::memcpy(work + 4 * n, source + 4 * n, length - 4 * n);
+  std::copy(source + 4 * n, source + length, work + 4 * n);
 }
 
 void Unshuffle(const uint8_t* work, size_t length, uint8_t* destination) {
@@ -25,7 +25,7 @@ void Unshuffle(const uint8_t* work, size_t length, uint8_t* destination) {
     for (size_t i = 0; i < n; ++i)
       destination[4 * i + k] = plane[i];
   }
-  std::memcpy(destination + 4 * n, work + 4 * n, length - 4 * n);
+  std::copy(work + 4 * n, work + length, destination + 4 * n);
 }
 
 } // namespace
