@@ -20,6 +20,10 @@ using EntryPoint = AEffect* (*)(audioMasterCallback);
 // standard allows still stays inside the buffer.
 constexpr size_t kTextBuffer = 1024;
 
+// Counts beyond these are a broken record rather than a plug-in anyone could use.
+constexpr int32_t kMostChannels = 256;
+constexpr int32_t kMostItems = 100000;
+
 struct LibraryCloser {
   void operator()(void* library) const { dlclose(library); }
 };
@@ -55,10 +59,12 @@ Plugin::Plugin(const std::string& path) : FPath(path) {
   if (effect->magic != kEffectMagic || effect->dispatcher == nullptr ||
       effect->setParameter == nullptr || effect->getParameter == nullptr)
     throw HostError(path + ": the entry point did not answer a VST effect record");
-  if (effect->numParams < 0 || effect->numPrograms < 0 || effect->numInputs < 0 ||
-      effect->numOutputs < 0) {
+  const auto within = [](int32_t count, int32_t most) { return count >= 0 && count <= most; };
+  if (!within(effect->numParams, kMostItems) || !within(effect->numPrograms, kMostItems) ||
+      !within(effect->numInputs, kMostChannels) || !within(effect->numOutputs, kMostChannels)) {
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-    throw HostError(path + ": the effect record holds negative counts");
+    throw HostError(path + ": the effect record holds impossible counts of channels, " +
+                    "parameters or programs");
   }
   FEffect = effect;
   FLibrary = library.release();
