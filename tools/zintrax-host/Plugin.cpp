@@ -33,7 +33,7 @@ struct LibraryCloser {
 Plugin::Plugin(const std::string& path) : FPath(path) {
   struct stat info {};
   if (path.empty())
-    throw HostError("no plug-in given");
+    throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
   if (stat(path.c_str(), &info) != 0)
     throw HostError(path + ": no such file");
   if (!S_ISREG(info.st_mode))
