@@ -101,31 +101,33 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
   Plugin plugin(options.plugin);
   if (!plugin.CanProcess())
     throw HostError(options.plugin + ": the plug-in offers no audio callback");
-  if (plugin.NumOutputs() < 1)
-    throw HostError(options.plugin + ": the plug-in has no audio outputs");
-  if (plugin.NumInputs() > 0 && source->Channels() > 1 && source->Channels() > plugin.NumInputs())
-    log << "note: the input has " << source->Channels() << " channels and the plug-in takes "
-        << plugin.NumInputs() << "; the rest are left out\n";
-
   plugin.Open();
   plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
   plugin.Dispatch(effSetBlockSize, 0, options.block);
   ApplySettings(options, plugin, log);
+  plugin.Resume();
+  plugin.StartProcess();
 
+  // Channel counts as they stand once the plug-in is running (it may change them on resume).
+  const int inputCount = plugin.NumInputs();
   const int outputs = plugin.NumOutputs();
+  if (outputs < 1)
+    throw HostError(options.plugin + ": the plug-in has no audio outputs");
+  if (inputCount > 0 && source->Channels() > 1 && source->Channels() > inputCount)
+    log << "note: the input has " << source->Channels() << " channels and the plug-in takes "
+        << inputCount << "; the rest are left out\n";
+
   AudioFileWriter writer(options.out, outputs, sampleRate);
   std::optional<WaveformPlot> plot;
   if (!options.plot.empty())
     plot.emplace(totalFrames);
 
-  Buffers inputs(plugin.NumInputs(), options.block);
+  Buffers inputs(inputCount, options.block);
   Buffers outputBuffers(outputs, options.block);
   std::vector<float> sourceFrames(static_cast<size_t>(options.block) * source->Channels());
   std::vector<float> interleaved(static_cast<size_t>(options.block) * outputs);
   Progress progress(totalFrames, static_cast<double>(totalFrames) / sampleRate);
 
-  plugin.Resume();
-  plugin.StartProcess();
   host.processing = true;
   int64_t done = 0;
   while (done < totalFrames) {
@@ -139,14 +141,15 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
     Distribute(sourceFrames, source->Channels(), frames, inputs);
 
     plugin.Process(inputs.pointers.data(), outputBuffers.pointers.data(), frames);
+    if (plugin.NumInputs() != inputCount || plugin.NumOutputs() != outputs)
+      throw HostError(options.plugin + ": the plug-in changed its channel counts while processing");
 
     for (int32_t n = 0; n < frames; ++n)
       for (int c = 0; c < outputs; ++c)
         interleaved[static_cast<size_t>(n) * outputs + c] = outputBuffers.pointers[c][n];
     writer.Write(interleaved.data(), frames);
     if (plot) {
-      plot->AddInput(inputs.pointers.data(), static_cast<int>(inputs.pointers.size()), done,
-                     frames);
+      plot->AddInput(inputs.pointers.data(), inputCount, done, frames);
       plot->AddOutput(outputBuffers.pointers.data(), outputs, done, frames);
     }
     done += frames;
@@ -154,8 +157,6 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
   }
   host.processing = false;
   progress.Finish();
-  plugin.StopProcess();
-  plugin.Suspend();
   plugin.Close();
 
   if (plot)
