@@ -48,6 +48,7 @@ TEST(HostRender, DrivesThePluginAsADawDoes) {
                                              "dispatcher 10 0 0 48000",
                                              "dispatcher 11 0 300",
                                              "dispatcher 12 0 1",
+                                             "host rate 48000 block 300",
                                              "dispatcher 71 0 0",
                                              "process 300",
                                              "process 300",

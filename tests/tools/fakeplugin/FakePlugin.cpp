@@ -2,7 +2,7 @@
 // input by a gain, writes a log of every call it receives, and changes its behaviour through
 // environment variables:
 //   FAKE_PLUGIN_LOG=FILE     append one line per call ("main", "dispatcher OPCODE INDEX VALUE",
-//                            "process FRAMES", "seed TEXT")
+//                            "process FRAMES", "seed TEXT") and the host's answers it asks for
 //   FAKE_PLUGIN_REFUSE=1     the entry point answers null
 //   FAKE_PLUGIN_MONO=1       one input and one output instead of two and two
 //   FAKE_PLUGIN_ACCUMULATE=1 only the accumulating process callback, no processReplacing
@@ -23,6 +23,7 @@ namespace {
 
 struct Fake {
   AEffect effect{};
+  audioMasterCallback host = nullptr;
   float gain = 0.5f; // normalised: gain / 2
   float mode = 0.0f; // normalised: mode / 10
   int32_t program = 0;
@@ -73,6 +74,15 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr v
   case effClose:
     delete &fake;
     return 1;
+  case effMainsChanged:
+    // What the host says about itself once the plug-in is switched on.
+    if (value == 1) {
+      auto ask = [&](int32_t request) {
+        return std::to_string(fake.host(effect, request, 0, 0, nullptr, 0.0f));
+      };
+      Log("host rate " + ask(audioMasterGetSampleRate) + " block " + ask(audioMasterGetBlockSize));
+    }
+    return 0;
   case effSetProgram:
     if (value >= 0 && value < 2) {
       fake.program = static_cast<int32_t>(value);
@@ -167,6 +177,7 @@ AEffect* CreateFake(audioMasterCallback host) {
   if (Flag("FAKE_PLUGIN_REFUSE"))
     return nullptr;
   Fake* fake = new Fake;
+  fake->host = host;
   AEffect& e = fake->effect;
   e.magic = kEffectMagic;
   e.dispatcher = Dispatcher;
