@@ -155,6 +155,19 @@ TEST(DIBLZH, RoundTrips) {
   }
 }
 
+TEST(DIBLZH, FirstSymbolFollowsTheInitialTree) {
+  // With the starting tree, literal 'A' (65) sits at position 65; walking up through
+  // 346, 487, 557, 592, 610, 619, 623 and 625 gives the bits 1 1 1 0 0 1 1 0 1 from the root
+  // down, padded with zeros to whole bytes.
+  const uint8_t in[1] = {'A'};
+  Bytes out(16);
+  out.resize(LzhEncode(in, 1, out.data(), out.size()));
+  EXPECT_EQ(out, (Bytes{1, 0, 0, 0, 0xE6, 0x80}));
+  uint8_t back = 0;
+  EXPECT_EQ(LzhDecode(out.data(), out.size(), &back, 1), 1u);
+  EXPECT_EQ(back, 'A');
+}
+
 TEST(DIBLZH, CompressorAnswersZeroWhenNotShorter) {
   TLZHDIBCompressor lzh;
   for (size_t n = 0; n < 5; ++n)
