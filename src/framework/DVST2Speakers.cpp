@@ -2,15 +2,17 @@
 // 112-byte speaker record per channel.
 #include "framework/DVST2Module.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 bool TCustomVST2Module::AllocateArrangement(VstSpeakerArrangement*& arrangement, int32_t channels) {
-  if (channels < 0)
+  const std::size_t head = offsetof(VstSpeakerArrangement, speakers);
+  if (channels < 0 ||
+      static_cast<std::size_t>(channels) > (SIZE_MAX - head) / sizeof(VstSpeakerProperties))
     return false;
   DeallocateArrangement(arrangement);
-  const std::size_t size = offsetof(VstSpeakerArrangement, speakers) +
-                           sizeof(VstSpeakerProperties) * static_cast<std::size_t>(channels);
+  const std::size_t size = head + sizeof(VstSpeakerProperties) * static_cast<std::size_t>(channels);
   arrangement = static_cast<VstSpeakerArrangement*>(std::calloc(1, size));
   if (!arrangement)
     return false;
