@@ -30,7 +30,7 @@ struct TRecordingLink {
 };
 
 // A list with three items of sizes 1x1, 2x2 and 3x3.
-struct TListFixture : ::testing::Test {
+struct ImageListLinks : ::testing::Test {
   TDIBImageList List;
   void SetUp() override {
     for (int i = 0; i < 3; ++i)
@@ -38,7 +38,7 @@ struct TListFixture : ::testing::Test {
   }
 };
 
-TEST_F(TListFixture, RegisteringFiresOnceForAValidIndex) {
+TEST_F(ImageListLinks, RegisteringFiresOnceForAValidIndex) {
   TRecordingLink a, b;
   a.Link.SetDIBIndex(1);
   b.Link.SetDIBIndex(7);
@@ -53,14 +53,14 @@ TEST_F(TListFixture, RegisteringFiresOnceForAValidIndex) {
   EXPECT_EQ(List.LinkCount(), 2) << "a link is registered once";
 }
 
-TEST_F(TListFixture, SettingTheIndexFiresOnlyOnChange) {
+TEST_F(ImageListLinks, SettingTheIndexFiresOnlyOnChange) {
   TRecordingLink a;
   a.Link.SetDIBIndex(2);
   a.Link.SetDIBIndex(2);
   EXPECT_EQ(a.Notices, (std::vector<TNotice>{{2, lcChanged}}));
 }
 
-TEST_F(TListFixture, ItemChangeReachesOnlyLinksAtThatIndex) {
+TEST_F(ImageListLinks, ItemChangeReachesOnlyLinksAtThatIndex) {
   TRecordingLink a, b;
   a.Link.SetDIBIndex(0);
   b.Link.SetDIBIndex(2);
@@ -73,7 +73,7 @@ TEST_F(TListFixture, ItemChangeReachesOnlyLinksAtThatIndex) {
   EXPECT_EQ(b.Notices, (std::vector<TNotice>{{2, lcChanged}}));
 }
 
-TEST_F(TListFixture, DeletingAnItemRenumbersAndClearsLinks) {
+TEST_F(ImageListLinks, DeletingAnItemRenumbersAndClearsLinks) {
   TRecordingLink atZero, atOne, atTwo;
   atZero.Link.SetDIBIndex(0);
   atOne.Link.SetDIBIndex(1);
@@ -97,7 +97,7 @@ TEST_F(TListFixture, DeletingAnItemRenumbersAndClearsLinks) {
   EXPECT_TRUE(atTwo.Notices.empty());
 }
 
-TEST_F(TListFixture, LinksOfAControlBeingDestroyedIgnoreNotices) {
+TEST_F(ImageListLinks, LinksOfAControlBeingDestroyedIgnoreNotices) {
   TRecordingLink a;
   a.Link.SetDIBIndex(1);
   a.Link.SetDIBImageList(&List);
@@ -109,7 +109,7 @@ TEST_F(TListFixture, LinksOfAControlBeingDestroyedIgnoreNotices) {
   EXPECT_EQ(a.Link.DIBIndex(), 1);
 }
 
-TEST_F(TListFixture, MovingAnItemMovesTheLinksSilently) {
+TEST_F(ImageListLinks, MovingAnItemMovesTheLinksSilently) {
   List.DIBImages().Add();
   List.DIBImages().Add(); // five items
   std::vector<std::unique_ptr<TRecordingLink>> links;
@@ -135,7 +135,7 @@ TEST_F(TListFixture, MovingAnItemMovesTheLinksSilently) {
     EXPECT_TRUE(l->Notices.empty());
 }
 
-TEST_F(TListFixture, GetImageHandsOutOneSharedView) {
+TEST_F(ImageListLinks, GetImageHandsOutOneSharedView) {
   TMemoryDIB* first = nullptr;
   TMemoryDIB* second = nullptr;
   ASSERT_TRUE(List.GetImage(1, first));
@@ -152,7 +152,7 @@ TEST_F(TListFixture, GetImageHandsOutOneSharedView) {
   EXPECT_EQ(none, nullptr);
 }
 
-TEST_F(TListFixture, LinkGetImageAndIsValid) {
+TEST_F(ImageListLinks, LinkGetImageAndIsValid) {
   TDIBImageLink link;
   TMemoryDIB* image = nullptr;
   EXPECT_FALSE(link.GetImage(image));
