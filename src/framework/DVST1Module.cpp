@@ -1,6 +1,7 @@
 #include "framework/DVST1Buffers.h"
 
 #include "framework/DCPU.h"
+#include "framework/DFloatingPoint.h"
 #include "framework/DModuleOwner.h"
 #include "framework/DVstUtils.h"
 #include "platform/MessageBox.h"
@@ -18,6 +19,7 @@ struct TModuleCallbacks {
 
   static VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value,
                               void* ptr, float opt) noexcept {
+    const TMaskedFloatingPoint masked;
     TCustomVST1Module* module = ModuleOf(effect);
     if (!module)
       return 0;
@@ -39,6 +41,7 @@ struct TModuleCallbacks {
 
   static void Process(AEffect* effect, float** inputs, float** outputs,
                       int32_t sampleFrames) noexcept {
+    const TMaskedFloatingPoint masked;
     if (TCustomVST1Module* module = ModuleOf(effect)) {
       try {
         module->Process(inputs, outputs, sampleFrames);
@@ -50,6 +53,7 @@ struct TModuleCallbacks {
 
   static void ProcessReplacing(AEffect* effect, float** inputs, float** outputs,
                                int32_t sampleFrames) noexcept {
+    const TMaskedFloatingPoint masked;
     if (TCustomVST1Module* module = ModuleOf(effect)) {
       try {
         module->ProcessReplacing(inputs, outputs, sampleFrames);
@@ -60,6 +64,7 @@ struct TModuleCallbacks {
   }
 
   static void SetParameter(AEffect* effect, int32_t index, float value) noexcept {
+    const TMaskedFloatingPoint masked;
     TCustomVST1Module* module = ModuleOf(effect);
     if (!module || !std::isfinite(value) || !module->ParameterProperties().ValidIndex(index))
       return;
@@ -71,6 +76,7 @@ struct TModuleCallbacks {
   }
 
   static float GetParameter(AEffect* effect, int32_t index) noexcept {
+    const TMaskedFloatingPoint masked;
     TCustomVST1Module* module = ModuleOf(effect);
     if (!module || !module->ParameterProperties().ValidIndex(index))
       return 0.0f;

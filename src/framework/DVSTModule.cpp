@@ -1,9 +1,11 @@
 #include "framework/DVSTModule.h"
 
+#include "framework/DFloatingPoint.h"
 #include "framework/DModuleOwner.h"
 
 AEffect* CreateVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make,
                          audioMasterCallback audioMaster) noexcept {
+  const TMaskedFloatingPoint masked;
   std::unique_ptr<TVST2Module> module;
   try {
     module = make();

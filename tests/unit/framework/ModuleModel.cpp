@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 
@@ -474,4 +475,22 @@ TEST(Speakers, AllocateCopyAndFree) {
   EXPECT_TRUE(m.DeallocateArrangement(source));
   EXPECT_EQ(source, nullptr);
   m.DeallocateArrangement(target);
+}
+
+TEST(FloatingPoint, HostTrapsStayOffWhilePluginCodeRunsAndComeBackAfter) {
+  Built built([](TTestModule& m) {
+    TCustomVstParameterProperty& flat = m.ParameterProperties().Add();
+    flat.Min = 2.0f;
+    flat.Max = 2.0f; // real-to-normalised divides by zero
+  });
+  built.Module().SetParameterValue(0, 3.0f);
+  feclearexcept(FE_ALL_EXCEPT);
+  feenableexcept(FE_DIVBYZERO | FE_INVALID);
+  const float normalized = built.Effect()->getParameter(built.Effect(), 0);
+  built.Effect()->setParameter(built.Effect(), 0, 0.5f);
+  const int trapsAfter = fegetexcept();
+  fedisableexcept(FE_ALL_EXCEPT);
+  EXPECT_EQ(normalized, 1.0f);
+  EXPECT_EQ(trapsAfter, FE_DIVBYZERO | FE_INVALID) << "the host's setting is restored";
+  EXPECT_EQ(fetestexcept(FE_DIVBYZERO), 0) << "no status flag leaks to the host";
 }
