@@ -13,19 +13,20 @@
 #include <emmintrin.h>
 
 namespace {
-// Flush-to-zero and denormals-are-zero for the lifetime of the object; the caller's control
-// and status register comes back afterwards.
-class TDenormalsFlushed {
+// The floating-point state the signal path runs in, for the lifetime of the object: round to
+// nearest, every exception masked, denormals flushed to zero on the way in and out. The
+// caller's control and status register comes back afterwards, whatever it held.
+class TSignalPathFloatingPoint {
 public:
-  TDenormalsFlushed() : FSaved(_mm_getcsr()) {
-    _mm_setcsr(FSaved | kFlushToZero | kDenormalsAreZero);
-  }
-  ~TDenormalsFlushed() { _mm_setcsr(FSaved); }
-  TDenormalsFlushed(const TDenormalsFlushed&) = delete;
-  TDenormalsFlushed& operator=(const TDenormalsFlushed&) = delete;
+  TSignalPathFloatingPoint() : FSaved(_mm_getcsr()) { _mm_setcsr(kSignalPath); }
+  ~TSignalPathFloatingPoint() { _mm_setcsr(FSaved); }
+  TSignalPathFloatingPoint(const TSignalPathFloatingPoint&) = delete;
+  TSignalPathFloatingPoint& operator=(const TSignalPathFloatingPoint&) = delete;
 
 private:
-  static constexpr unsigned kFlushToZero = 0x8000, kDenormalsAreZero = 0x0040;
+  static constexpr unsigned kAllExceptionsMasked = 0x1F80, kFlushToZero = 0x8000,
+                            kDenormalsAreZero = 0x0040;
+  static constexpr unsigned kSignalPath = kAllExceptionsMasked | kFlushToZero | kDenormalsAreZero;
   unsigned FSaved;
 };
 
@@ -129,7 +130,7 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
     std::fill_n(out1, frames, 0.0f);
     return;
   }
-  const TDenormalsFlushed flushed;
+  const TSignalPathFloatingPoint floatingPoint;
   if (FBlendMailbox.Take(FImpulses[0]))
     LoadFilterTaps();
   const TDistanceCoefficients distance = FDistance.load(std::memory_order_relaxed);

@@ -61,9 +61,9 @@ public:
   }
 
   // Runs the signal path over frames samples of both channels; drive (the feeding) scales
-  // the input of the saturation. Inputs may be the outputs. Denormals are flushed while it
-  // runs and the caller's floating-point control state is restored. Before Open it writes
-  // silence.
+  // the input of the saturation. Inputs may be the outputs. It runs rounding to nearest with
+  // every exception masked and denormals flushed, and gives the caller back its own
+  // floating-point control state. Before Open it writes silence.
   void Process(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
                float drive, TRandomGenerator& random);
 

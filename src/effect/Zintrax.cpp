@@ -1,5 +1,8 @@
 #include "effect/Zintrax.h"
 
+#include "effect/ImpulseSettings.h"
+#include "platform/Settings.h"
+
 namespace {
 struct TParameterDescription {
   const char* name;
@@ -51,6 +54,17 @@ void TZintraxModule::ReadStoredProperties() {
     p.CanBeAutomated = true;
   }
   OnInitialize = [this](TObject* Sender) { V2M_Initialize(Sender); };
+  OnOpen = [this](TObject* Sender) { VST2ModuleOpen(Sender); };
+  OnClose = [this](TObject* Sender) { VST2ModuleClose(Sender); };
+  OnParameterChange = [this](TObject* Sender, int32_t Index, float Value) {
+    V2M_ParameterChange(Sender, Index, Value);
+  };
+  const TProcessAudioEvent process = [this](const float* const* inputs, float* const* outputs,
+                                            int32_t sampleFrames) {
+    V2M_Process(inputs, outputs, sampleFrames);
+  };
+  SetOnProcess(process);
+  SetOnProcessReplacing(process);
 }
 
 void TZintraxModule::VST2ModuleCreate(TObject*) {
@@ -64,4 +78,41 @@ void TZintraxModule::V2M_Initialize(TObject* Sender) {
   for (int32_t program = 0; program < 3; ++program)
     for (int32_t index = 0; index < 4; ++index)
       module.Programs()[program].SetParameter(index, kFactoryValues[program][index]);
+}
+
+void TZintraxModule::VST2ModuleOpen(TObject*) {
+  TSettingsStore store;
+  FFeedbackPath.Open(LoadImpulseTable(store));
+}
+
+void TZintraxModule::VST2ModuleClose(TObject*) {
+  FFeedbackPath.Close();
+}
+
+// Works from the stored values, not from Value: SetParameterValue stores before it raises
+// the event, and editor hosting raises it with the stored values too.
+void TZintraxModule::V2M_ParameterChange(TObject*, int32_t Index, float) {
+  switch (Index) {
+  case 0:
+    FFeedbackPath.SetDistance(GetParameterValue(0), FImpulseLength);
+    break;
+  case 1:
+    FFeedbackPath.SetFeeding(GetParameterValue(1));
+    break;
+  case 2:
+  case 3:
+    FFeedbackPath.SetPadPosition(GetParameterValue(2), GetParameterValue(3));
+    break;
+  default:
+    return;
+  }
+  // The editor's controls follow the new value here once the module has an editor.
+}
+
+void TZintraxModule::V2M_Process(const float* const* inputs, float* const* outputs,
+                                 int32_t sampleFrames) {
+  if (sampleFrames <= 0 || numInputs() < 2 || numOutputs() < 2)
+    return;
+  FFeedbackPath.Process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames,
+                        GetParameterValue(1), Random());
 }

@@ -1,6 +1,7 @@
 // The plug-in's module class: the feedback effect on top of the module framework.
 #pragma once
 
+#include "effect/FeedbackPath.h"
 #include "framework/DVSTModule.h"
 
 #include <cstdint>
@@ -13,7 +14,16 @@ public:
 
   uint16_t FImpulseLength = 0;
 
+  // The effect's state, buffers and signal path.
+  TFeedbackPath& FeedbackPath() { return FFeedbackPath; }
+
 private:
   void VST2ModuleCreate(TObject* Sender);
   void V2M_Initialize(TObject* Sender);
+  void VST2ModuleOpen(TObject* Sender);
+  void VST2ModuleClose(TObject* Sender);
+  void V2M_ParameterChange(TObject* Sender, int32_t Index, float Value);
+  void V2M_Process(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
+
+  TFeedbackPath FFeedbackPath;
 };
