@@ -201,7 +201,7 @@ VstIntPtr TCustomVST1Module::Dispatcher(int32_t opcode, int32_t index, VstIntPtr
       return 0;
     float level = 0.0f;
     OnGetVU(level);
-    const double scaled = std::nearbyint(static_cast<double>(level) * 32767.0);
+    const double scaled = RoundHalfEven(static_cast<double>(level) * 32767.0);
     return std::isfinite(scaled) && std::fabs(scaled) <= INT32_MAX ? static_cast<VstIntPtr>(scaled)
                                                                    : 0;
   }

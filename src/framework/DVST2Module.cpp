@@ -50,7 +50,7 @@ unsigned char ModifierFrom(float opt) {
   if (!std::isfinite(opt))
     return 0;
   const double clamped = std::clamp(static_cast<double>(opt), -1e9, 1e9);
-  return static_cast<unsigned char>(static_cast<long long>(std::nearbyint(clamped)) & 0xFF);
+  return static_cast<unsigned char>(static_cast<long long>(RoundHalfEven(clamped)) & 0xFF);
 }
 
 VstIntPtr EventAnswer(bool raised) {

@@ -34,6 +34,9 @@ int32_t StringToFourCharCode(std::string_view text); // requires at least four c
 // of the process locale.
 std::string FloatToGeneralText(float value);
 
+// x rounded to the nearest integer, ties to even, whatever the floating-point rounding mode.
+double RoundHalfEven(double x);
+
 // A decimal number written with the process locale's separator, surrounding blanks allowed;
 // nothing when the text is not entirely a number.
 std::optional<double> ParseDecimalText(std::string_view text);

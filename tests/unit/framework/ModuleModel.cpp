@@ -133,6 +133,10 @@ TEST(Dispatcher, VuLevelIsRoundedToEven) {
   EXPECT_EQ(built.Dispatch(effGetVu), 16384);
   level = 1.0f;
   EXPECT_EQ(built.Dispatch(effGetVu), 32767);
+  fesetround(FE_TOWARDZERO); // a host's rounding mode does not change the answer
+  level = 0.5f;
+  EXPECT_EQ(built.Dispatch(effGetVu), 16384);
+  fesetround(FE_TONEAREST);
   level = NAN;
   EXPECT_EQ(built.Dispatch(effGetVu), 0);
   level = 1e30f;

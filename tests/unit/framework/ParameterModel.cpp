@@ -132,6 +132,15 @@ TEST(TextHelpers, CopyCutsAtTheBoundWithoutSplittingCharacters) {
   EXPECT_EQ(ReadHostText(unterminated, 4), "abcd");
 }
 
+TEST(TextHelpers, RoundingTiesGoToEven) {
+  EXPECT_EQ(RoundHalfEven(0.5), 0.0);
+  EXPECT_EQ(RoundHalfEven(1.5), 2.0);
+  EXPECT_EQ(RoundHalfEven(2.5), 2.0);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
+  EXPECT_EQ(RoundHalfEven(-2.6), -3.0);
+  EXPECT_EQ(RoundHalfEven(16383.5), 16384.0);
+}
+
 TEST(TextHelpers, FourCharCodes) {
   EXPECT_EQ(StringToFourCharCode("Zntx"), 0x5A6E7478);
   EXPECT_EQ(FourCharCodeToString(0x5A6E7478), "Zntx");
