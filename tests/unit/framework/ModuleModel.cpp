@@ -493,8 +493,13 @@ TEST(FloatingPoint, HostTrapsStayOffWhilePluginCodeRunsAndComeBackAfter) {
   const float normalized = built.Effect()->getParameter(built.Effect(), 0);
   built.Effect()->setParameter(built.Effect(), 0, 0.5f);
   const int trapsAfter = fegetexcept();
+  fesetround(FE_UPWARD);
+  built.Effect()->setParameter(built.Effect(), 0, 0.5f);
+  const int roundingAfter = fegetround();
+  fesetround(FE_TONEAREST);
   fedisableexcept(FE_ALL_EXCEPT);
   EXPECT_EQ(normalized, 1.0f);
   EXPECT_EQ(trapsAfter, FE_DIVBYZERO | FE_INVALID) << "the host's setting is restored";
+  EXPECT_EQ(roundingAfter, FE_UPWARD);
   EXPECT_EQ(fetestexcept(FE_DIVBYZERO), 0) << "no status flag leaks to the host";
 }
