@@ -24,6 +24,13 @@
 
 class TFeedbackPath {
 public:
+  // The per-sample loop keeps both channels of a frame in one register (narrow, any x86-64
+  // processor) or two frames in a 256-bit register where AVX2 is available (wide); both give
+  // the same samples.
+  enum class TVectorWidth { Narrow, Wide };
+  static TVectorWidth WidestAvailable();
+  explicit TFeedbackPath(TVectorWidth width = WidestAvailable());
+
   // Taps of the blend that reach the output.
   static constexpr int32_t kFilterTaps = 16;
   // The write index runs from FHalfLength - 1 down to 0; every FHalfLength samples the
@@ -76,23 +83,10 @@ private:
     double Left, Right;
   };
 
-  struct TBlockCoefficients {
-    float Delay, FeedbackGain, IdleFeed, Drive;
-  };
-
-  // What the signal path carries from frame to frame besides the buffers.
-  struct TLoopState;
-  // Frames processed together; the delay must be at least this long.
-  static constexpr int kBatch = 8;
-
   void LoadFilterTaps();
-  void RunFrames(const float* in0, const float* in1, float* out0, float* out1, int32_t frames,
-                 const TBlockCoefficients& coefficients, TRandomGenerator& random);
-  template <int B>
-  void RunBatch(const float* in0, const float* in1, float* out0, float* out1, int32_t p,
-                const TBlockCoefficients& coefficients, TLoopState& loop);
   void Wrap();
 
+  const TVectorWidth FVectorWidth;
   std::atomic<TDistanceCoefficients> FDistance{TDistanceCoefficients{0.0f, 0.0f}};
   std::atomic<float> FIdleFeed{0.0f};
   std::atomic<bool> FOpened{false};

@@ -68,12 +68,15 @@ TSignal TestSignal(int frames, uint32_t seed) {
 
 // Both implementations with the same coefficients and seed.
 struct TPair {
+  explicit TPair(TFeedbackPath::TVectorWidth width = TFeedbackPath::WidestAvailable())
+      : fast(width) {
+    fast.Open(table);
+  }
+  TImpulseTable table = EmbeddedTable();
   TFeedbackPath fast;
   TRandomGenerator random{99};
   TBaselinePath baseline{99};
-  TImpulseTable table = EmbeddedTable();
 
-  TPair() { fast.Open(table); }
   void Set(const TSettingsOfTest& s) {
     fast.SetDistance(s.distance, kImpulseTaps);
     fast.SetFeeding(s.feeding);
@@ -108,14 +111,15 @@ TEST(FeedbackPath, AgreesBitForBitWithTheStraightforwardPath) {
   const TSettingsOfTest cases[] = {{750, 1.5f, 0.5f, 0.5f}, {750, 2.5f, 0.7f, 0.9f},
                                    {300, 2.0f, 0.1f, 0.2f}, {50, 5.0f, 1.0f, 0.0f},
                                    {51, 1.0f, 0.0f, 1.0f},  {749.9f, 3.3f, 0.25f, 0.75f}};
-  for (const TSettingsOfTest& c : cases) {
-    TPair pair;
-    pair.Set(c);
-    EXPECT_EQ(0, pair.Compare(TestSignal(30000, 5), {512}, c.feeding)) << c.distance;
-    EXPECT_EQ(0,
-              pair.Compare(TestSignal(20000, 6), {1, 3, 8, 9, 100, 2047, 2048, 2049, 7}, c.feeding))
-        << c.distance;
-  }
+  for (const auto width : {TFeedbackPath::TVectorWidth::Narrow, TFeedbackPath::TVectorWidth::Wide})
+    for (const TSettingsOfTest& c : cases) {
+      TPair pair(width);
+      pair.Set(c);
+      EXPECT_EQ(0, pair.Compare(TestSignal(30000, 5), {512}, c.feeding)) << c.distance;
+      EXPECT_EQ(
+          0, pair.Compare(TestSignal(20000, 6), {1, 3, 8, 9, 100, 2047, 2048, 2049, 7}, c.feeding))
+          << c.distance;
+    }
 }
 
 TEST(FeedbackPath, ParameterChangesTakeEffectFromTheNextBlockWithoutTouchingTheState) {
