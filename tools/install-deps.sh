@@ -8,6 +8,7 @@ packages=(
   libsndfile1-dev libpng-dev libjpeg-dev libx11-dev
   g++-multilib qemu-user
   xvfb xdotool
+  ardour
 )
 missing=()
 for p in "${packages[@]}"; do
