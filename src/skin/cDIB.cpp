@@ -3,16 +3,7 @@
 #include "platform/WindowImage.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
-
-namespace {
-
-bool SameScale(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
-}
-
-} // namespace
 
 // --- TAbstractSuperDIB ---------------------------------------------------------------------
 
@@ -30,6 +21,7 @@ void TAbstractSuperDIB::SetSize(int width, int height) {
   width = width == 0 ? 1 : width;
   height = height == 0 ? 1 : height;
   if (FBits != nullptr && width == FWidth && height == FHeight) {
+    Changed(); // the same size keeps the buffer and its contents
     return;
   }
   const bool clipWasWhole = FBits == nullptr || FClipRect == TRect{0, 0, FWidth - 1, FHeight - 1};
@@ -64,71 +56,52 @@ void TAbstractSuperDIB::SetBufferView(TPixel32* bits, int width, int height) {
   Changed();
 }
 
+// Every assignment of a property runs Changed, also when the value stays the same.
 void TAbstractSuperDIB::SetAngle(int value) {
-  value %= 360;
-  if (value < 0) {
-    value += 360;
-  }
-  if (value != FAngle) {
-    FAngle = value;
-    Changed();
-  }
+  FAngle = NormalizeAngle(value);
+  Changed();
 }
 
 void TAbstractSuperDIB::SetAutoSize(bool value) {
-  if (value != FAutoSize) {
-    FAutoSize = value;
-    Changed();
-  }
+  FAutoSize = value;
+  Changed();
 }
 
 void TAbstractSuperDIB::SetMasked(bool value) {
-  if (value != FMasked) {
-    FMasked = value;
-    if (value) {
-      FTransparent = false;
-    }
-    Changed();
+  FMasked = value;
+  if (value) {
+    FTransparent = false;
   }
+  Changed();
 }
 
 void TAbstractSuperDIB::SetOpacity(uint8_t value) {
-  if (value != FOpacity) {
-    FOpacity = value;
-    Changed();
-  }
+  FOpacity = value;
+  Changed();
 }
 
 void TAbstractSuperDIB::SetScale(double value) {
-  if (!SameScale(value, FScaleX) || !SameScale(value, FScaleY)) {
-    FScaleX = value;
-    FScaleY = value;
-    Changed();
-  }
+  FScaleX = value;
+  FScaleY = value;
+  Changed();
 }
 
 void TAbstractSuperDIB::SetScaleX(double value) {
-  if (!SameScale(value, FScaleX)) {
-    FScaleX = value;
-    Changed();
-  }
+  FScaleX = value;
+  Changed();
 }
 
 void TAbstractSuperDIB::SetScaleY(double value) {
-  if (!SameScale(value, FScaleY)) {
-    FScaleY = value;
-    Changed();
-  }
+  FScaleY = value;
+  Changed();
 }
 
 void TAbstractSuperDIB::SetTransparent(bool value) {
-  if (value != FTransparent) {
-    FTransparent = value;
-    if (value) {
-      FMasked = false;
-    }
-    Changed();
+  FTransparent = value;
+  if (value) {
+    FMasked = false;
   }
+  Changed();
 }
 
 TColor TAbstractSuperDIB::TransparentColor() const {
@@ -139,18 +112,14 @@ TColor TAbstractSuperDIB::TransparentColor() const {
 }
 
 void TAbstractSuperDIB::SetTransparentColor(TColor value) {
-  if (value != FTransparentColor || ColorToPixelKey(value) != FTransparentKey) {
-    FTransparentColor = value;
-    FTransparentKey = ColorToPixelKey(value);
-    Changed();
-  }
+  FTransparentColor = value;
+  FTransparentKey = ColorToPixelKey(value);
+  Changed();
 }
 
 void TAbstractSuperDIB::SetTransparentMode(TTransparentMode value) {
-  if (value != FTransparentMode) {
-    FTransparentMode = value;
-    Changed();
-  }
+  FTransparentMode = value;
+  Changed();
 }
 
 uint32_t TAbstractSuperDIB::DrawKey() const {

@@ -72,7 +72,8 @@ public:
   // 0 before the first size assignment (no buffer); a size of 0 is made 1.
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
-  // Each assignment reallocates the buffer when the size differs; contents are not kept.
+  // An assignment reallocates the buffer when the size differs (contents are not kept) and
+  // keeps it otherwise; either way it runs Changed, as every property assignment does.
   // Sizes are 16-bit: a value outside 0..65535 raises EDIBError.
   void SetWidth(int value) { SetSize(value, FHeight); }
   void SetHeight(int value) { SetSize(FWidth, value); }

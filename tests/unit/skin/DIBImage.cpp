@@ -100,30 +100,52 @@ TEST(DIBImage, DrawVariantFollowsOpacityMaskAndTransparency) {
   EXPECT_EQ(image.DrawVariant(), dvBlend);
 }
 
-TEST(DIBImage, OnChangeFiresOncePerChangeAndOncePerOutermostUpdate) {
+TEST(DIBImage, EveryPropertyAssignmentFiresOnChangeOncePerOutermostUpdate) {
   TMemoryDIB image(1, 1);
   int changes = 0;
   image.OnChange = [&](TAbstractSuperDIB& sender) {
     EXPECT_EQ(&sender, &image);
     ++changes;
   };
+  // Each assignment is a change, also one that keeps the value.
   image.SetOpacity(100);
-  image.SetOpacity(100); // unchanged: no event
-  EXPECT_EQ(changes, 1);
+  image.SetOpacity(100);
+  EXPECT_EQ(changes, 2);
+  image.SetAngle(0);
+  image.SetAutoSize(false);
+  image.SetMasked(false);
+  image.SetTransparent(false);
+  image.SetScale(100);
+  image.SetScaleX(100);
+  image.SetScaleY(100);
+  image.SetTransparentColor(0);
+  image.SetTransparentMode(tmAuto);
+  image.SetWidth(1);
+  image.SetHeight(1);
+  EXPECT_EQ(changes, 13);
   image.BeginUpdate();
   image.BeginUpdate();
   image.SetAngle(10);
   image.SetSize(4, 4);
   image.SetTransparent(true);
   image.EndUpdate();
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(changes, 13);
   EXPECT_EQ(image.DrawVariant(), dvTransparentBlend); // chosen even while updating
   image.EndUpdate();
-  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(changes, 14);
   image.BeginUpdate();
   image.EndUpdate(); // nothing changed
   image.EndUpdate(); // unbalanced end is harmless
-  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(changes, 14);
+}
+
+TEST(DIBImage, SettingTheSameSizeKeepsThePixels) {
+  TMemoryDIB image(2, 2);
+  FillWithMarkers(image);
+  const TPixel32* before = image.Pixels();
+  image.SetSize(2, 2);
+  EXPECT_EQ(image.Pixels(), before);
+  EXPECT_EQ(image.PixelAt(1, 1), Marker(1, 1));
 }
 
 TEST(DIBImage, ClipRectFollowsSizeOnlyWhileItCoversTheWholeImage) {
