@@ -26,12 +26,13 @@ bool ScaleUsable(double scale, int size) {
 // (2c + 1 - boxW) and (2r + 1 - boxH), times the 8.8 steps give the source position from s's
 // centre in 1/512 pixel. Nearest-neighbour sampling then takes the pixel under that position,
 // so rotations by multiples of 90 degrees and integer scales map pixel centres exactly and
-// keep every source row and column. Samples outside s take the fill pixel.
-void RenderPart(const TAbstractSuperDIB& s, int boxW, int boxH, int left, int top,
+// keep every source row and column. Samples outside s take the fill pixel. Renders nothing
+// and answers false when a scaled side of s is 0.
+bool RenderPart(const TAbstractSuperDIB& s, int boxW, int boxH, int left, int top,
                 TAbstractSuperDIB& out) {
   if (!s.HasBuffer() || !out.HasBuffer() || !ScaleUsable(s.ScaleX(), s.Width()) ||
       !ScaleUsable(s.ScaleY(), s.Height())) {
-    return;
+    return false;
   }
   const TTrigTables& t = TrigTables();
   const int a = s.Angle();
@@ -62,6 +63,7 @@ void RenderPart(const TAbstractSuperDIB& s, int boxW, int boxH, int left, int to
       row[ox] = (sr >= 0 && sr < sh && sc >= 0 && sc < sw) ? source[sr * sw + sc] : fill;
     }
   }
+  return true;
 }
 
 } // namespace
@@ -70,15 +72,18 @@ void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB& target) const {
   if (!target.HasBuffer()) {
     return;
   }
+  bool rendered;
   if (target.Pixels() == Pixels()) {
     // Rendering an image into itself: sample a copy, or the mapping reads pixels already written.
     TMemoryDIB copy;
     copy.Assign(*this);
-    RenderPart(copy, target.Width(), target.Height(), 0, 0, target);
+    rendered = RenderPart(copy, target.Width(), target.Height(), 0, 0, target);
   } else {
-    RenderPart(*this, target.Width(), target.Height(), 0, 0, target);
+    rendered = RenderPart(*this, target.Width(), target.Height(), 0, 0, target);
   }
-  target.Changed();
+  if (rendered) {
+    target.Changed();
+  }
 }
 
 // Only the part of the output box that can reach the destination is rendered, so a huge scale

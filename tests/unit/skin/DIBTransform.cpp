@@ -144,14 +144,18 @@ TEST(DIBTransform, ZeroOrUnusableScaleRendersNothing) {
   FillWith(s, Px(9, 9, 9, 9));
   TMemoryDIB t(4, 4);
   FillWith(t, Px(1, 1, 1, 1));
+  int changes = 0;
+  t.OnChange = [&](TAbstractSuperDIB&) { ++changes; };
   for (double scale : {0.0, 20.0, double{NAN}, double{INFINITY}}) { // 20 % of 4 truncates to 0
     s.SetScale(scale);
     s.RenderTransformed(t);
     ASSERT_EQ(t.PixelAt(2, 2), Px(1, 1, 1, 1)) << scale;
   }
+  EXPECT_EQ(changes, 0) << "nothing rendered, nothing changed";
   s.SetScale(1e9); // steps round to 0: every target pixel samples the centre
   s.RenderTransformed(t);
   EXPECT_EQ(t.PixelAt(0, 0), Px(9, 9, 9, 9));
+  EXPECT_EQ(changes, 1);
 }
 
 TEST(DIBTransform, RotatedDrawUsesAnAutoSizedBoxAndTheSourceRule) {
