@@ -32,8 +32,6 @@ void Unshuffle(const uint8_t* work, size_t length, uint8_t* destination) {
 
 size_t TRLEDIBCompressor::Compress(const TAbstractSuperDIB*, const uint8_t* source,
                                    size_t sourceLength, uint8_t* destination) {
-  if (sourceLength % 4 != 0)
-    return 0;
   std::vector<uint8_t> work(sourceLength);
   Shuffle(source, sourceLength, work.data());
   const size_t maxPairs = sourceLength / 2;

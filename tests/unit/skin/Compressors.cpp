@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -89,7 +90,18 @@ TEST(ShuffleRLE, IncompressibleDataGivesZero) {
   EXPECT_EQ(Compress(rle, in).size(), 0u);
   EXPECT_EQ(Compress(rle, RandomBytes(4000, 1)).size(), 0u);
   EXPECT_EQ(Compress(rle, Bytes{}).size(), 0u);
-  EXPECT_EQ(Compress(rle, Bytes(6, 0)).size(), 0u) << "length not a multiple of four";
+  EXPECT_EQ(Compress(rle, Bytes{5}).size(), 0u) << "one byte cannot be one pair shorter";
+}
+
+TEST(ShuffleRLE, LengthsThatAreNotWholePixelsKeepTheirTailAfterThePlanes) {
+  TRLEDIBCompressor rle;
+  // 6 bytes: planes of one byte each (0, 1, 2, 3), then the tail 4, 5.
+  const Bytes in = {7, 7, 7, 7, 7, 9};
+  EXPECT_EQ(Compress(rle, in), (Bytes{5, 7, 1, 9}));
+  EXPECT_EQ(Expand(rle, Bytes{5, 7, 1, 9}, 6), in);
+  const Bytes repeated(1001, 0x33);
+  EXPECT_EQ(Compress(rle, repeated), (Bytes{255, 0x33, 255, 0x33, 255, 0x33, 236, 0x33}));
+  EXPECT_EQ(Expand(rle, Compress(rle, repeated), repeated.size()), repeated);
 }
 
 TEST(ShuffleRLE, RoundTripsImageData) {
@@ -166,6 +178,43 @@ TEST(DIBLZH, FirstSymbolFollowsTheInitialTree) {
   uint8_t back = 0;
   EXPECT_EQ(LzhDecode(out.data(), out.size(), &back, 1), 1u);
   EXPECT_EQ(back, 'A');
+}
+
+// The expected streams below come from a separate implementation of the scheme (ring of 4096
+// spaces, matches of 3..60, the 627-node adaptive tree with Start, Update and Rebuild, the
+// fixed prefix code of the position's upper six bits), not from this encoder.
+TEST(DIBLZH, MatchesAndPositionsFollowTheScheme) {
+  const std::string text = "abcabcabcabcabcabc   zz";
+  Bytes out(64);
+  out.resize(LzhEncode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out.data(),
+                       out.size()));
+  EXPECT_EQ(out, (Bytes{0x17, 0x00, 0x00, 0x00, 0xF6, 0xFB, 0xBD, 0xF3, 0x00, 0x28, 0xC0, 0xA0,
+                        0x36, 0x00}));
+  std::string back(text.size(), '\0');
+  EXPECT_EQ(LzhDecode(out.data(), out.size(), reinterpret_cast<uint8_t*>(back.data()), back.size()),
+            text.size());
+  EXPECT_EQ(back, text);
+}
+
+TEST(DIBLZH, StreamsLongEnoughToRebuildTheTreeFollowTheScheme) {
+  // 70000 bytes over a skewed alphabet: the root's count reaches 0x8000 twice.
+  Bytes in;
+  uint32_t state = 1;
+  for (int i = 0; i < 70000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const uint8_t b = uint8_t(state >> 24);
+    in.push_back(b < 200 ? b & 0x0F : b);
+  }
+  Bytes out(in.size());
+  out.resize(LzhEncode(in.data(), in.size(), out.data(), out.size()));
+  uint32_t fnv = 0x811C9DC5u;
+  for (uint8_t b : out)
+    fnv = (fnv ^ b) * 0x01000193u;
+  EXPECT_EQ(out.size(), 48733u);
+  EXPECT_EQ(fnv, 0x42335B1Cu);
+  Bytes back(in.size());
+  EXPECT_EQ(LzhDecode(out.data(), out.size(), back.data(), back.size()), in.size());
+  EXPECT_EQ(back, in);
 }
 
 TEST(DIBLZH, CompressorAnswersZeroWhenNotShorter) {
