@@ -109,12 +109,17 @@ int Pack(const std::vector<std::string>& args) {
   const TPicture picture = DecodePicture(input.data(), input.size());
   if (picture.Width > 0xFFFF || picture.Height > 0xFFFF)
     throw std::runtime_error("the picture is larger than 65535 pixels on a side");
-  const std::vector<uint8_t> block = EncodeDIBData(
-      uint16_t(picture.Width), uint16_t(picture.Height), picture.Pixels.data(), compressor);
+  const size_t rawLength = picture.Pixels.size() + 4;
+  std::vector<uint8_t> block = EncodeDIBData(uint16_t(picture.Width), uint16_t(picture.Height),
+                                             picture.Pixels.data(), compressor);
+  // The compressed form carries a 26-byte header: keep it only when the block gets shorter.
+  const bool compressed = block.size() < rawLength;
+  if (!compressed && block.size() != rawLength)
+    block = EncodeDIBData(uint16_t(picture.Width), uint16_t(picture.Height), picture.Pixels.data(),
+                          nullptr);
   WriteFile(files[1], block);
   std::printf("%d x %d, raw %zu bytes, stored %s in %zu bytes\n", picture.Width, picture.Height,
-              picture.Pixels.size() + 4,
-              block.size() == picture.Pixels.size() + 4 ? "raw" : "compressed", block.size());
+              rawLength, compressed ? "compressed" : "raw", block.size());
   return 0;
 }
 

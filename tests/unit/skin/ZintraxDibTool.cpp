@@ -133,6 +133,15 @@ TEST_F(ZintraxDibTool, StoresIncompressiblePicturesRaw) {
   SavePNGFile((Dir / "noise.png").string(), 32, 32, noise.data());
   ASSERT_EQ(Run("pack " + P("noise.png") + " " + P("noise.dat") + " --compressor rle").Exit, 0);
   EXPECT_EQ(Slurp(Dir / "noise.dat").size(), 4u + 32 * 32 * 4);
+  // 1 x 3 pixels of one colour: "Shuffle4 RLE" codes the 16 raw bytes as eight pairs (each
+  // plane is one size byte and a run of three), 16 bytes, which with the 26-byte header of the
+  // compressed form would be longer than the raw block.
+  const Bytes flat = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+  SavePNGFile((Dir / "flat.png").string(), 1, 3, flat.data());
+  const TRun run = Run("pack " + P("flat.png") + " " + P("flat.dat") + " --compressor rle");
+  ASSERT_EQ(run.Exit, 0);
+  EXPECT_EQ(Slurp(Dir / "flat.dat").size(), 16u);
+  EXPECT_NE(run.Out.find("stored raw in 16 bytes"), std::string::npos) << run.Out;
 }
 
 TEST_F(ZintraxDibTool, CorruptInputGetsAMessageAndAFailureStatus) {
