@@ -21,7 +21,8 @@
 
 namespace {
 constexpr int kFilterTaps = 16;
-constexpr int kBatch = 8;
+// Frames per batch: as many as the registers hold sums for in the cabinet filter.
+constexpr int kNarrowBatch = 8, kWideBatch = 16;
 
 // The envelope is quiet below 0.00002: for a float that is the same as lying below the
 // smallest float above 0.00002.
@@ -91,6 +92,7 @@ ZINTRAX_INLINE void FirstStage(TLoop& loop, const TFrameRun& run, int32_t i, int
     return std::pair(pairs, _mm_max_ps(a, _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 3, 0, 1))));
   };
   if constexpr (B % 4 == 0) {
+#pragma GCC unroll 2
     for (int b = 0; b < B; b += 4) {
       const __m128 left = _mm_loadu_ps(run.In0 + i + b), right = _mm_loadu_ps(run.In1 + i + b);
       const auto [low, lowPeak] = levels(_mm_unpacklo_ps(left, right));
@@ -116,6 +118,7 @@ ZINTRAX_INLINE void FirstStage(TLoop& loop, const TFrameRun& run, int32_t i, int
     for (int b = 0; b < B; ++b)
       states[b] = loop.state = loop.state * 134775813u + 1u;
     const __m128i flip = _mm_set1_epi32(int32_t(0x80000000u));
+#pragma GCC unroll 4
     for (int b = 0; b < B; b += 2) {
       const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(states + b));
       const __m128d r =
@@ -135,6 +138,7 @@ ZINTRAX_INLINE void FirstStage(TLoop& loop, const TFrameRun& run, int32_t i, int
 
   const __m128 quiet = _mm_set_ss(QuietThreshold());
   const __m128d decay = _mm_set_sd(0.999999), offset = _mm_set1_pd(1e-24);
+#pragma GCC unroll 16
   for (int b = 0; b < B; ++b) {
     // 2. Envelope: the peak where it rises above it, the decayed envelope otherwise.
     const __m128 decayed =
@@ -165,13 +169,17 @@ ZINTRAX_INLINE void LastStagesNarrow(TLoop& loop, const TFrameRun& run, int32_t 
                                      const TStaged<B>& staged) {
   // 9. Cabinet: the sum of each frame runs over taps 0 to 15 in order.
   __m128d sum[B];
+#pragma GCC unroll 16
   for (int b = 0; b < B; ++b)
     sum[b] = _mm_mul_pd(staged.mix[b], _mm_load_pd(run.Taps));
+#pragma GCC unroll 16
   for (int j = 1; j < kFilterTaps; ++j) {
     const __m128d tap = _mm_load_pd(run.Taps + 2 * j);
+#pragma GCC unroll 16
     for (int b = 0; b < B; ++b)
       sum[b] = _mm_add_pd(sum[b], _mm_mul_pd(_mm_load_pd(run.History + 2 * (p - b + j)), tap));
   }
+#pragma GCC unroll 16
   for (int b = 0; b < B; ++b) {
     // 10. Saturation: the drive times the filtered value is exact in single precision.
     const __m128 s = _mm_mul_ps(loop.drive, _mm_cvtpd_ps(sum[b]));
@@ -208,15 +216,19 @@ ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, i
   // 9. Cabinet: register q holds frames 2q + 1 (lower half) and 2q.
   __m256d sum[Q];
   const __m256d first = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(run.Taps));
+#pragma GCC unroll 16
   for (int q = 0; q < Q; ++q)
     sum[q] = _mm256_mul_pd(_mm256_set_m128d(staged.mix[2 * q], staged.mix[2 * q + 1]), first);
+#pragma GCC unroll 16
   for (int j = 1; j < kFilterTaps; ++j) {
     const __m256d tap = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(run.Taps + 2 * j));
+#pragma GCC unroll 16
     for (int q = 0; q < Q; ++q)
       sum[q] = _mm256_add_pd(
           sum[q], _mm256_mul_pd(_mm256_loadu_pd(run.History + 2 * (p - 2 * q - 1 + j)), tap));
   }
   __m128 out[Q];
+#pragma GCC unroll 16
   for (int q = 0; q < Q; ++q) {
     // 10. Saturation, 11. feedback store of both frames at once.
     const __m128 s = _mm_mul_ps(loop.drive, _mm256_cvtpd_ps(sum[q]));
@@ -225,6 +237,7 @@ ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, i
     _mm_storeu_ps(run.Feedback + 2 * (p - 2 * q - 1), _mm_mul_ps(out[q], feed));
   }
   // Outputs: from (L1 R1 L0 R0) and (L3 R3 L2 R2) to (L0 L1 L2 L3) and (R0 R1 R2 R3).
+#pragma GCC unroll 4
   for (int q = 0; q < Q; q += 2) {
     _mm_storeu_ps(run.Out0 + i + 2 * q,
                   _mm_shuffle_ps(out[q], out[q + 1], _MM_SHUFFLE(0, 2, 0, 2)));
@@ -234,13 +247,14 @@ ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, i
 }
 // The frames of a run: batches where the delay allows, single frames for the rest.
 template <bool Wide> ZINTRAX_INLINE void RunFrames(TFrameRun& run) {
+  constexpr int Batch = Wide ? kWideBatch : kNarrowBatch;
   TLoop loop(run);
   // The shortest distance, in frames, between a frame and the older frame it reads back.
   const int32_t nearest = static_cast<int32_t>(static_cast<float>(double(run.Delay) - 0.1));
   int32_t i = 0;
-  if (nearest >= kBatch)
-    for (; i + kBatch <= run.Frames; i += kBatch) {
-      TStaged<kBatch> staged;
+  if (nearest >= Batch)
+    for (; i + Batch <= run.Frames; i += Batch) {
+      TStaged<Batch> staged;
       FirstStage(loop, run, i, run.WritePos - i, staged);
       if constexpr (Wide)
         LastStagesWide(loop, run, i, run.WritePos - i, staged);
