@@ -122,10 +122,6 @@ void TAbstractSuperDIB::SetTransparentMode(TTransparentMode value) {
   Changed();
 }
 
-uint32_t TAbstractSuperDIB::DrawKey() const {
-  return ColorToPixelKey(TransparentColor());
-}
-
 void TAbstractSuperDIB::SetClipRect(const TRect& rect) {
   TRect r = rect;
   if (r.Left > r.Right) {

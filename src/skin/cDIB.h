@@ -119,10 +119,10 @@ public:
   void SetTransparentColor(TColor value); // also sets TransparentKey
   TTransparentMode TransparentMode() const { return FTransparentMode; }
   void SetTransparentMode(TTransparentMode value);
+  // The stored colour in pixel order (low three bytes), whatever the mode: the key that
+  // unrotated drawing compares source pixels with. Rotated and scaled drawing key on the
+  // colour TransparentColor reports (the first pixel's under tmAuto).
   uint32_t TransparentKey() const { return FTransparentKey; }
-  // The key compared against source pixels (low three bytes): the first pixel's colour
-  // under tmAuto, the stored key under tmFixed.
-  uint32_t DrawKey() const;
   TDrawVariant DrawVariant() const { return FDrawVariant; }
 
   // Inclusive rectangle limiting where other images draw onto this one.

@@ -156,7 +156,7 @@ void DrawArea(const TAbstractSuperDIB& s, TAbstractSuperDIB& d, const TDrawArea&
     variant = s.DrawVariant();
   }
   const unsigned o = s.Opacity();
-  const uint32_t key = s.DrawKey() & 0x00FFFFFFu;
+  const uint32_t key = s.TransparentKey() & 0x00FFFFFFu;
   std::vector<TPixel32> aside;
   if (s.Pixels() == d.Pixels()) {
     aside.resize(static_cast<size_t>(a.W) * static_cast<size_t>(a.H));

@@ -89,16 +89,20 @@ TEST(DIBDraw, TransparentKeyIsTheFixedColourInPixelOrder) {
   EXPECT_EQ(d.PixelAt(1, 0), Px(255, 0, 0, 0));
 }
 
-TEST(DIBDraw, TransparentUnderAutoKeysOnTheBottomLeftPixel) {
+TEST(DIBDraw, UnrotatedTransparentKeysOnTheStoredColourWhateverTheMode) {
   TMemoryDIB s(2, 2);
   FillWith(s, Px(5, 6, 7, 255));
-  s.PixelAt(1, 0) = Px(50, 60, 70, 255);
-  s.SetTransparent(true); // tmAuto: the key is the bottom-left pixel (5, 6, 7)
+  s.PixelAt(1, 0) = Px(0, 0, 0, 255);
+  s.SetTransparent(true);
+  s.SetTransparentColor(0); // black, stored; the mode stays tmAuto
+  EXPECT_EQ(s.TransparentMode(), tmAuto);
+  EXPECT_EQ(s.TransparentColor(), 0x00050607u); // reports the bottom-left pixel
   TMemoryDIB d(2, 2);
+  FillWith(d, Px(9, 9, 9, 9));
   s.Draw(0, 0, d);
-  EXPECT_EQ(d.PixelAt(0, 0), Px(0, 0, 0, 0));
-  EXPECT_EQ(d.PixelAt(1, 0), Px(50, 60, 70, 0));
-  EXPECT_EQ(d.PixelAt(0, 1), Px(0, 0, 0, 0));
+  EXPECT_EQ(d.PixelAt(1, 0), Px(9, 9, 9, 9)); // black: the stored key, skipped
+  EXPECT_EQ(d.PixelAt(0, 0), Px(5, 6, 7, 0));
+  EXPECT_EQ(d.PixelAt(0, 1), Px(5, 6, 7, 0)); // the bottom-left pixel itself is drawn
 }
 
 TEST(DIBDraw, TransparentBlendBlendsNonKeyPixelsAndTakesTheirAlpha) {

@@ -188,6 +188,28 @@ TEST(DIBTransform, RotatedDrawUsesAnAutoSizedBoxAndTheSourceRule) {
   EXPECT_EQ(s.DrawVariant(), dvTransparent);
 }
 
+// Under tmAuto the rotated path keys on the colour the image reports, its bottom-left pixel,
+// and the area outside the turned picture takes that colour too, so it stays undrawn.
+TEST(DIBTransform, RotatedTransparentUnderAutoKeysOnTheBottomLeftPixel) {
+  TMemoryDIB s(2, 2);
+  FillWith(s, Px(5, 6, 7, 255)); // bottom-left included: the reported colour
+  s.PixelAt(1, 0) = Px(50, 60, 70, 255);
+  s.SetTransparent(true);
+  s.SetTransparentColor(0); // stored black is not used on this path
+  s.SetAngle(180);
+  TMemoryDIB d(4, 4);
+  FillWith(d, Px(9, 9, 9, 9));
+  // A 3 x 3 box around the 2 x 2 picture: its left column and bottom row lie outside.
+  s.Draw(1, 1, 0, 0, d, 3, 3);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      // Turned by 180 degrees, source (1, 0) lands on box (1, 1), destination (2, 2).
+      const TPixel32 expected = x == 2 && y == 2 ? Px(50, 60, 70, 0) : Px(9, 9, 9, 9);
+      ASSERT_EQ(d.PixelAt(x, y), expected) << x << "," << y;
+    }
+  }
+}
+
 TEST(DIBTransform, DrawingAHugelyScaledImageTouchesOnlyTheDestination) {
   TMemoryDIB s(2, 2);
   FillWith(s, Px(4, 4, 4, 255));
