@@ -33,6 +33,10 @@ float TCustomVstParameterProperty::NormalizedToReal(float normalized) {
   else if (Curve == ctExponential)
     shaped = std::log(cf * n + 1.0) / std::log(cf + 1.0);
   const float r = Rounded((static_cast<double>(Max) - Min) * Rounded(shaped) + Min);
+  // A value beyond single precision is refused by the value store; it must not reach the
+  // smoothing states, which would then stay infinite or not a number for good.
+  if (!std::isfinite(r))
+    return r;
   return SmoothValue(r);
 }
 

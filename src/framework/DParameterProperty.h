@@ -49,7 +49,8 @@ public:
   void SetUnits(std::string_view units); // keeps the first 8 characters
   TCustomVST1Module* VSTModule() const { return FModule; }
 
-  // Host value to real value through the curve and the smoothing stages (which it advances).
+  // Host value to real value through the curve and the smoothing stages (which it advances);
+  // a mapped value that is not finite is answered as it is and leaves the stages alone.
   float NormalizedToReal(float normalized);
   // Real value to host value through the curve, clamped to 0..1.
   float RealToNormalized(float value) const;

@@ -144,8 +144,6 @@ void TCustomVST1Module::SetBlockModeOverlap(int32_t overlap) {
   if (overlap < 0 || overlap >= FBlockModeSize)
     return;
   FBlockModeOverlap = overlap;
-  if (FBlockPosition < FBlockModeOverlap)
-    FBlockPosition = FBlockModeOverlap;
   if (FProcessingMode == pmBlockSave && FEffect.initialDelay < FBlockModeSize - FBlockModeOverlap)
     SetInitialDelay(FRequestedInitialDelay);
 }

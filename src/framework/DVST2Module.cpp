@@ -92,9 +92,10 @@ VstIntPtr TCustomVST2Module::Dispatcher(int32_t opcode, int32_t index, VstIntPtr
   };
   switch (opcode) {
   case effProcessEvents: {
+    // A missing list holds no events; the answer is 1 whatever the list held.
     const auto* events = static_cast<const VstEvents*>(ptr);
     if (!events)
-      return 0;
+      return 1;
     VstEvent* const* list = events->events; // as long as numEvents says
     for (int32_t i = 0; i < events->numEvents; ++i) {
       const VstEvent* event = list[i];

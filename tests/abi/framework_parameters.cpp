@@ -88,6 +88,18 @@ TEST_F(Parameters, NonFiniteValuesAreRefused) {
   EXPECT_TRUE(Log().Of(audioMasterAutomate).empty()) << "a refused value sends no notice";
 }
 
+TEST_F(Parameters, AHostValueBeyondSinglePrecisionLeavesLaterSetsWorking) {
+  plugin.SetParameter(0, 1e38f); // 700 * 1e38 + 50 is no single-precision number
+  EXPECT_EQ(Display(0), "750");
+  EXPECT_TRUE(Log().Of(audioMasterAutomate).empty());
+  plugin.SetParameter(0, 0.5f);
+  EXPECT_EQ(Display(0), "400");
+  EXPECT_FLOAT_EQ(plugin.GetParameter(0), 0.5f);
+  plugin.SetParameter(1, -1e38f);
+  plugin.SetParameter(1, 0.25f);
+  EXPECT_EQ(Display(1), "2");
+}
+
 TEST_F(Parameters, OutOfRangeIndexesAreIgnored) {
   for (int32_t index : {-1, 4, 1000, INT32_MIN, INT32_MAX}) {
     plugin.SetParameter(index, 0.25f);

@@ -100,11 +100,13 @@ TEST(TextBounds, PinLabelsStayInTheirFields) {
 TEST(TextBounds, NullBuffersAreIgnored) {
   Library library;
   Instance plugin(library);
-  for (int32_t opcode : {effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName,
-                         effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties,
-                         effGetEffectName, effGetVendorString, effGetProductString, effCanDo,
-                         effString2Parameter, effSetProgramName, effEditGetRect, effGetChunk,
-                         effSetChunk, effProcessEvents, effBeginLoadBank, effBeginLoadProgram})
+  for (int32_t opcode :
+       {effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName,
+        effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties, effGetEffectName,
+        effGetVendorString, effGetProductString, effCanDo, effString2Parameter, effSetProgramName,
+        effEditGetRect, effGetChunk, effSetChunk, effBeginLoadBank, effBeginLoadProgram})
     EXPECT_EQ(plugin.Dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
+  EXPECT_EQ(plugin.Dispatch(effProcessEvents, 0, 0, nullptr), 1)
+      << "a missing event list holds no events and gets the usual answer";
   EXPECT_EQ(plugin.Text(effGetProgramName), "on stage");
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace fwtest;
 
 namespace {
@@ -159,6 +161,27 @@ TEST(AudioPaths, BlockSaveOverlapRepeatsTheEndOfTheLastBlock) {
   EXPECT_EQ(recorder.seenInputs[1], Ramp(5, 8));
 }
 
+TEST(AudioPaths, OverlapSetInsideBlockModeKeepsTheFillPosition) {
+  Built built;
+  TTestModule& m = built.Module();
+  m.SetBlockModeSize(8);
+  Recorder recorder;
+  m.SetOnProcessReplacing(recorder.Handler(2, 2));
+  m.SetProcessingMode(pmBlockSave);
+  m.SetBlockModeOverlap(2);
+  EXPECT_EQ(m.InitialDelay(), 8) << "8 already covers the new 6";
+  Channels in(2, 14), out(2, 14);
+  in.data[0] = Ramp(1, 14);
+  in.pointers[0] = in.data[0].data();
+  built.Effect()->processReplacing(built.Effect(), in.Pointers(), out.Pointers(), 7);
+  EXPECT_TRUE(recorder.seenInputs.empty()) << "the first block still takes 8 new samples";
+  in.pointers[0] = in.data[0].data() + 7;
+  built.Effect()->processReplacing(built.Effect(), in.Pointers(), out.Pointers(), 7);
+  ASSERT_EQ(recorder.seenInputs.size(), 2u);
+  EXPECT_EQ(recorder.seenInputs[0], Ramp(1, 8));
+  EXPECT_EQ(recorder.seenInputs[1], Ramp(7, 8));
+}
+
 TEST(AudioPaths, AHostCallThatFillsTheBlockRaisesTheHandler) {
   Built built;
   TTestModule& m = built.Module();
@@ -225,8 +248,15 @@ TEST(AudioPaths, RateAndBlockEventsOnlyOnChange) {
   TTestModule& m = built.Module();
   std::vector<float> rates;
   std::vector<int32_t> sizes;
-  m.OnSampleRateChange = [&](TObject*, float rate) { rates.push_back(rate); };
-  m.OnBlockSizeChange = [&](TObject*, int32_t size) { sizes.push_back(size); };
+  std::string order;
+  m.OnSampleRateChange = [&](TObject*, float rate) {
+    rates.push_back(rate);
+    order += 'r';
+  };
+  m.OnBlockSizeChange = [&](TObject*, int32_t size) {
+    sizes.push_back(size);
+    order += 'b';
+  };
   EXPECT_EQ(built.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 1);
   built.Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
   built.Dispatch(effSetBlockSize, 0, 1024);
@@ -236,6 +266,12 @@ TEST(AudioPaths, RateAndBlockEventsOnlyOnChange) {
   built.Dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 48000.0f);
   EXPECT_EQ(rates.size(), 2u) << "the combined request always raises both";
   EXPECT_EQ(sizes.size(), 2u);
+  EXPECT_EQ(order, "rbrb") << "the rate first, then the block size";
+  EXPECT_EQ(built.Dispatch(effSetBlockSizeAndSampleRate, 0, 64, nullptr, 96000.0f), 1);
+  EXPECT_EQ(m.SampleRate(), 96000.0f);
+  EXPECT_EQ(m.BlockSize(), 64);
+  EXPECT_EQ(rates.back(), 96000.0f);
+  EXPECT_EQ(sizes.back(), 64);
 }
 
 TEST(AudioPaths, TempoComesFromTheHost) {

@@ -68,6 +68,9 @@ TEST(Curves, SmoothingRunsTwoStages) {
   p.SmoothingFactor = 0.5f;
   EXPECT_EQ(p.NormalizedToReal(1.0f), 25.0f);
   EXPECT_EQ(p.NormalizedToReal(1.0f), 50.0f);
+  // 100 * 1e38 overflows single precision: answered unsmoothed, the states keep 75 and 50.
+  EXPECT_TRUE(std::isinf(p.NormalizedToReal(1e38f)));
+  EXPECT_EQ(p.NormalizedToReal(1.0f), 68.75f); // s1 = 87.5, s2 = 50 + 0.5 * 37.5
 }
 
 TEST(Curves, TextLimitsOfADescription) {
