@@ -39,6 +39,11 @@ void TDIBImagesItem::SetImageRetrieval(TDIBImageRetrieval value) {
   FDIB->StoreData = value == irInternal;
 }
 
+void TDIBImagesItem::SetDIB(const TAbstractSuperDIB& image) {
+  FDIB->Assign(image);
+  FDIB->StoreData = FImageRetrieval == irInternal;
+}
+
 TMemoryDIB& TDIBImagesItem::DIB() {
   Retrieve();
   return *FDIB;

@@ -37,8 +37,9 @@ public:
   TMemoryDIB& DIB();
   // The owned image as it stands, without retrieval (for streaming).
   TMemoryDIB& StoredDIB() { return *FDIB; }
-  // Copies the image into the owned one.
-  void SetDIB(const TAbstractSuperDIB& image) { FDIB->Assign(image); }
+  // Copies the image into the owned one; its store-data flag keeps following the retrieval
+  // mode (a copied-in flag would drop the pixels of an irInternal item when written).
+  void SetDIB(const TAbstractSuperDIB& image);
 
   std::string DisplayName;
   TDIBTranslateImagePathEvent OnTranslateImagePath;

@@ -217,6 +217,12 @@ TEST(ImageList, RetrievalModeControlsStoredData) {
   item.SetImageRetrieval(irInternal);
   item.DIB();
   EXPECT_TRUE(item.Retrieved());
+  // An image copied in takes its pixels, not its store-data flag.
+  TMemoryDIB fromFile(2, 3);
+  fromFile.StoreData = false;
+  item.SetDIB(fromFile);
+  EXPECT_EQ(item.StoredDIB().Height(), 3);
+  EXPECT_TRUE(item.StoredDIB().StoreData);
 }
 
 TEST(ImageList, PathTranslationReplacesTheDirectory) {
