@@ -174,6 +174,32 @@ TEST(FeedbackPath, BeforeOpenAndAfterCloseItWritesSilenceAndLeavesTheGeneratorAl
   EXPECT_EQ(std::vector<float>(100, 0.0f), left);
 }
 
+TEST(FeedbackPath, AReopenedPathStartsWithSilentBuffersButKeepsItsFilterAndEnvelope) {
+  TFeedbackPath reopened, fresh;
+  for (TFeedbackPath* path : {&reopened, &fresh}) {
+    path->SetDistance(750.0f, kImpulseTaps);
+    path->Open(EmbeddedTable());
+  }
+  TRandomGenerator random(2), sameRandom(2);
+  const TSignal loud = TestSignal(3000, 3);
+  std::vector<float> left(3000), right(3000);
+  reopened.Process(loud.left.data(), loud.right.data(), left.data(), right.data(), 3000, 1.5f,
+                   random);
+  reopened.Close();
+  reopened.Open(EmbeddedTable());
+  // Silence in: the fresh path settles towards the floor from zero, the reopened one starts
+  // from the low-pass state it had, and its store factor stays 1 while the envelope is high.
+  const std::vector<float> silence(200, 0.0f);
+  std::vector<float> a(200), b(200), c(200), d(200);
+  random = TRandomGenerator(7), sameRandom = TRandomGenerator(7);
+  reopened.Process(silence.data(), silence.data(), a.data(), b.data(), 200, 1.5f, random);
+  fresh.Process(silence.data(), silence.data(), c.data(), d.data(), 200, 1.5f, sameRandom);
+  EXPECT_NE(a[0], c[0]);
+  EXPECT_GT(std::abs(a[0]), 1e-6f);
+  // Nothing of the loud signal comes back through the delay: the buffers were cleared.
+  EXPECT_LT(std::abs(a[150]), std::abs(a[0]));
+}
+
 TEST(FeedbackPath, DelaysBeyondTheBuffersAreHeldAtTheLongestSafeDelay) {
   TPair pair;
   pair.Set({5000, 2.0f, 0.5f, 0.5f});
