@@ -116,8 +116,8 @@ template <class TPath> void SignalPath(benchmark::State& state) {
     benchmark::DoNotOptimize(right.data());
   }
   const double frames = double(state.iterations()) * kFrames;
-  state.counters["ns_per_frame"] =
-      benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_frame"] =
+      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["x_realtime"] =
       benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
 }

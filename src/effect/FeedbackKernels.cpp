@@ -163,12 +163,12 @@ ZINTRAX_INLINE void FirstStage(TLoop& loop, const TFrameRun& run, int32_t i, int
   }
 }
 
-// Steps 9 to 11 for B frames, one frame per register.
+// Step 9 for B frames: the dot product of the 16 history frames from each frame's index on
+// with taps 0 to 15 of the blend, summed from tap 0 upward. The sums of all frames advance
+// tap by tap; the newest frame of each comes from the first stage's register.
 template <int B>
-ZINTRAX_INLINE void LastStagesNarrow(TLoop& loop, const TFrameRun& run, int32_t i, int32_t p,
-                                     const TStaged<B>& staged) {
-  // 9. Cabinet: the sum of each frame runs over taps 0 to 15 in order.
-  __m128d sum[B];
+ZINTRAX_INLINE void Fir16(const TFrameRun& run, int32_t p, const TStaged<B>& staged,
+                          __m128d (&sum)[B]) {
 #pragma GCC unroll 16
   for (int b = 0; b < B; ++b)
     sum[b] = _mm_mul_pd(staged.mix[b], _mm_load_pd(run.Taps));
@@ -179,6 +179,15 @@ ZINTRAX_INLINE void LastStagesNarrow(TLoop& loop, const TFrameRun& run, int32_t 
     for (int b = 0; b < B; ++b)
       sum[b] = _mm_add_pd(sum[b], _mm_mul_pd(_mm_load_pd(run.History + 2 * (p - b + j)), tap));
   }
+}
+
+// Steps 9 to 11 for B frames, one frame per register.
+template <int B>
+ZINTRAX_INLINE void LastStagesNarrow(TLoop& loop, const TFrameRun& run, int32_t i, int32_t p,
+                                     const TStaged<B>& staged) {
+  // 9. Cabinet.
+  __m128d sum[B];
+  Fir16(run, p, staged, sum);
 #pragma GCC unroll 16
   for (int b = 0; b < B; ++b) {
     // 10. Saturation: the drive times the filtered value is exact in single precision.
@@ -208,13 +217,12 @@ ZINTRAX_WIDE ZINTRAX_INLINE __m256d SoftClipWide(__m256d x) {
   return _mm256_and_pd(q, _mm256_cmp_pd(x, x, _CMP_ORD_Q));
 }
 
+// Step 9 with two frames per register: register q sums frames 2q + 1 (lower half) and 2q,
+// whose history values lie next to each other in that order.
 template <int B>
-ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, int32_t p,
-                                 const TStaged<B>& staged) {
-  static_assert(B % 4 == 0);
+ZINTRAX_WIDE ZINTRAX_INLINE void Fir16Wide(const TFrameRun& run, int32_t p,
+                                           const TStaged<B>& staged, __m256d (&sum)[B / 2]) {
   constexpr int Q = B / 2;
-  // 9. Cabinet: register q holds frames 2q + 1 (lower half) and 2q.
-  __m256d sum[Q];
   const __m256d first = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(run.Taps));
 #pragma GCC unroll 16
   for (int q = 0; q < Q; ++q)
@@ -227,6 +235,16 @@ ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, i
       sum[q] = _mm256_add_pd(
           sum[q], _mm256_mul_pd(_mm256_loadu_pd(run.History + 2 * (p - 2 * q - 1 + j)), tap));
   }
+}
+
+template <int B>
+ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, int32_t p,
+                                 const TStaged<B>& staged) {
+  static_assert(B % 4 == 0);
+  constexpr int Q = B / 2;
+  // 9. Cabinet: register q holds frames 2q + 1 (lower half) and 2q.
+  __m256d sum[Q];
+  Fir16Wide(run, p, staged, sum);
   __m128 out[Q];
 #pragma GCC unroll 16
   for (int q = 0; q < Q; ++q) {
@@ -245,6 +263,7 @@ ZINTRAX_WIDE void LastStagesWide(TLoop& loop, const TFrameRun& run, int32_t i, i
                   _mm_shuffle_ps(out[q], out[q + 1], _MM_SHUFFLE(1, 3, 1, 3)));
   }
 }
+
 // The frames of a run: batches where the delay allows, single frames for the rest.
 template <bool Wide> ZINTRAX_INLINE void RunFrames(TFrameRun& run) {
   constexpr int Batch = Wide ? kWideBatch : kNarrowBatch;

@@ -141,6 +141,7 @@ TEST(FeedbackPath, HandComputedSamplesAfterOpen) {
   path.SetFeeding(1.5f);
   path.Open(EmbeddedTable());
   EXPECT_EQ(80.0f, path.Delay());
+  EXPECT_EQ(FeedbackGainForDistance(750.0f), path.FeedbackGain()); // open keeps the gain
   TRandomGenerator random(1);
   const float silence[12] = {};
   float left[12], right[12];
