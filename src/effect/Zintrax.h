@@ -14,9 +14,6 @@ public:
 
   uint16_t FImpulseLength = 0;
 
-  // The effect's state, buffers and signal path.
-  TFeedbackPath& FeedbackPath() { return FFeedbackPath; }
-
 private:
   void VST2ModuleCreate(TObject* Sender);
   void V2M_Initialize(TObject* Sender);
@@ -25,5 +22,6 @@ private:
   void V2M_ParameterChange(TObject* Sender, int32_t Index, float Value);
   void V2M_Process(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
 
+  // The effect's state, buffers and signal path.
   TFeedbackPath FFeedbackPath;
 };

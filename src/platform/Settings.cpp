@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+#include <system_error>
 
 namespace {
 std::string_view Trimmed(std::string_view text) {
@@ -44,7 +45,8 @@ std::filesystem::path TSettingsStore::DefaultPath() {
   std::filesystem::path config = FromEnvironment("XDG_CONFIG_HOME");
   if (config.empty()) {
     const std::filesystem::path home = FromEnvironment("HOME");
-    config = (home.empty() ? std::filesystem::current_path() : home) / ".config";
+    std::error_code error;
+    config = (home.empty() ? std::filesystem::current_path(error) : home) / ".config";
   }
   return config / "Merrowlake" / "Zintrax.conf";
 }
