@@ -70,6 +70,25 @@ TEST(DataBlock, CompressedFormsRoundTripWithEitherCompressorSelected) {
   }
 }
 
+TEST(DataBlock, KnobBackgroundWithShuffle4RLEExpandsToItsRawForm) {
+  TDIBSettings settings;
+  settings.SetDIBCompressor("{CABA9056-7349-43A4-B010-3764FBFAC230}");
+  TMemoryDIB image(71, 68);
+  Paint(image, 5);
+  const Bytes block = Block(image);
+  ASSERT_EQ(0, std::memcmp(block.data(), "DIBCMP", 6));
+  EXPECT_EQ((block.size() - 26) % 2, 0u) << "run pairs";
+  TAbstractDIBCompressor* rle = FindDIBCompressor(TRLEDIBCompressor::Identifier);
+  ASSERT_NE(rle, nullptr);
+  Bytes raw(19316);
+  EXPECT_EQ(rle->Decompress(nullptr, TRLEDIBCompressor::Identifier, raw.size(), block.size() - 26,
+                            raw.data(), block.data() + 26),
+            19316u);
+  EXPECT_EQ(raw[0] | raw[1] << 8, 71);
+  EXPECT_EQ(raw[2] | raw[3] << 8, 68);
+  EXPECT_EQ(0, std::memcmp(raw.data() + 4, image.Bytes(), image.ByteCount()));
+}
+
 TEST(DataBlock, DataThatDoesNotCompressIsStoredRaw) {
   TDIBSettings settings;
   settings.SetDIBCompressor("{CABA9056-7349-43A4-B010-3764FBFAC230}");
