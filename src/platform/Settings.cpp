@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
-#include <system_error>
 
 namespace {
 std::string_view Trimmed(std::string_view text) {
