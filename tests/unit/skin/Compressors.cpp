@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -322,6 +323,50 @@ TEST(DIBSettings, SelectsByExactIdentifierText) {
     EXPECT_EQ(settings.DIBCompressor(), "{CABA9056-7349-43A4-B010-3764FBFAC230}");
   }
   EXPECT_EQ(CurrentDIBCompressor(), nullptr) << "destroying the settings clears the selection";
+}
+
+// A compressor that only says who it is; two of them share one identifier.
+class TNamedCompressor : public TAbstractDIBCompressor {
+public:
+  static constexpr TGUID Shared = {0x01234567, 0x89AB, 0xCDEF, {1, 2, 3, 4, 5, 6, 7, 8}};
+  explicit TNamedCompressor(std::string name) : FName(std::move(name)) {}
+  TGUID GetIdentifier() const override { return Shared; }
+  bool HandlesIdentifier(const TGUID& identifier) const override {
+    return SameIdentifier(identifier);
+  }
+  size_t Compress(const TAbstractSuperDIB*, const uint8_t*, size_t, uint8_t*) override { return 0; }
+  size_t Decompress(const TAbstractSuperDIB*, const TGUID&, size_t, size_t, uint8_t*,
+                    const uint8_t*) override {
+    return 0;
+  }
+  std::string Name() const override { return FName; }
+  uint64_t MaxExpandedLength(size_t) const override { return 0; }
+
+private:
+  std::string FName;
+};
+
+// Runs last in this program: it adds two compressors to the process-wide registry.
+TEST(CompressorRegistry, LaterRegistrationsWinAndTheBaseTextsApply) {
+  RegisterDIBCompressor(std::make_unique<TNamedCompressor>("first"));
+  RegisterDIBCompressor(std::make_unique<TNamedCompressor>("second"));
+  const auto list = RegisteredDIBCompressors();
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[2]->Name(), "first");
+  EXPECT_EQ(list[3]->Name(), "second");
+  ASSERT_NE(FindDIBCompressor(TNamedCompressor::Shared), nullptr);
+  EXPECT_EQ(FindDIBCompressor(TNamedCompressor::Shared)->Name(), "second");
+  {
+    TDIBSettings settings;
+    settings.SetDIBCompressor("{01234567-89AB-CDEF-0102-030405060708}");
+    ASSERT_NE(CurrentDIBCompressor(), nullptr);
+    EXPECT_EQ(CurrentDIBCompressor()->Name(), "second");
+  }
+  EXPECT_EQ(list[2]->Description(), "No information supplied");
+  EXPECT_EQ(list[2]->Author(), "No information supplied");
+  EXPECT_EQ(list[2]->ContactAddress(), "");
+  EXPECT_EQ(list[2]->WebAddress(), "");
+  EXPECT_EQ(FindDIBCompressor(TRLEDIBCompressor::Identifier), list[0]);
 }
 
 } // namespace
