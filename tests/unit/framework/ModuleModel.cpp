@@ -449,6 +449,130 @@ TEST(HostRequests, ArgumentsReachTheHost) {
   EXPECT_TRUE(RequestsOf(audioMasterOpenFileSelector).empty());
 }
 
+TEST(HostRequests, EachRequestHasItsNumberAndArgumentPlaces) {
+  Built built;
+  TTestModule& m = built.Module();
+  HostAnswer() = [](const Request&) -> VstIntPtr { return 7; };
+  char text[64] = {};
+  int marker = 0;
+  void* p = &marker;
+  struct Expected {
+    int32_t opcode, index;
+    VstIntPtr value;
+    void* ptr;
+    float opt;
+  };
+  std::vector<Expected> expected;
+  const auto expect = [&](int32_t opcode, int32_t index = 0, VstIntPtr value = 0,
+                          void* ptr = nullptr, float opt = 0.0f) {
+    expected.push_back({opcode, index, value, ptr, opt});
+  };
+  Requests().clear();
+  EXPECT_TRUE(m.Automate(3, 0.25f));
+  expect(0, 3, 0, nullptr, 0.25f);
+  EXPECT_EQ(m.GetMasterVersion(), 7);
+  expect(1);
+  EXPECT_EQ(m.GetCurrentUniqueId(), 7);
+  expect(2);
+  m.MasterIdle();
+  expect(3);
+  EXPECT_FALSE(m.IsPinConnected(2, true)) << "connected only when the host answers 0";
+  expect(4, 2, 1);
+  m.WantEvents(1);
+  expect(6, 0, 1);
+  EXPECT_EQ(m.GetTimeInfo(0x200), reinterpret_cast<VstTimeInfo*>(VstIntPtr{7}));
+  expect(7, 0, 0x200);
+  EXPECT_FALSE(m.SendVstEventsToHost(m.MidiOutEvents())) << "true only for the answer 1";
+  expect(8, 0, 0, m.MidiOutEvents());
+  m.SetTimeInfo(5, static_cast<VstTimeInfo*>(p));
+  expect(9, 0, 5, p);
+  EXPECT_EQ(m.TempoAt(512), 7);
+  expect(10, 0, 512);
+  EXPECT_EQ(m.GetNumAutomatableParameters(), 7);
+  expect(11);
+  EXPECT_EQ(m.GetParameterQuantization(), 7);
+  expect(12);
+  EXPECT_TRUE(m.IOChanged());
+  expect(13);
+  EXPECT_TRUE(m.NeedIdle());
+  expect(14);
+  EXPECT_TRUE(m.SizeWindow(298, 223));
+  expect(15, 298, 223);
+  EXPECT_EQ(m.UpdateSampleRate(), 7.0f);
+  expect(16);
+  EXPECT_EQ(m.UpdateBlockSize(), 7);
+  expect(17);
+  for (int32_t opcode = 18; opcode <= 24; ++opcode)
+    expect(opcode);
+  EXPECT_EQ(m.GetInputLatency(), 7);
+  EXPECT_EQ(m.GetOutputLatency(), 7);
+  EXPECT_EQ(m.GetPreviousPlug(), 7);
+  EXPECT_EQ(m.GetNextPlug(), 7);
+  EXPECT_EQ(m.WillReplaceOrAccumulate(), 7);
+  EXPECT_EQ(m.GetCurrentProcessLevel(), 7);
+  EXPECT_EQ(m.GetAutomationState(), 7);
+  EXPECT_TRUE(m.OfflineStart(4, 9, p));
+  expect(25, 4, 9, p);
+  EXPECT_TRUE(m.OfflineRead(static_cast<VstOfflineTask*>(p), 3, false));
+  expect(26, 0, 3, p);
+  EXPECT_TRUE(m.OfflineWrite(static_cast<VstOfflineTask*>(p), 2));
+  expect(27, 0, 2, p);
+  EXPECT_TRUE(m.OfflineGetCurrentPass());
+  expect(28);
+  EXPECT_TRUE(m.OfflineGetCurrentMetaPass());
+  expect(29);
+  m.SetOutputSampleRate(48000.0f);
+  expect(30, 0, 0, nullptr, 48000.0f);
+  EXPECT_EQ(m.GetOutputSpeakerArrangement(), 7);
+  expect(31);
+  EXPECT_TRUE(m.GetHostVendorString(text));
+  expect(32, 0, 0, text);
+  EXPECT_TRUE(m.GetHostProductString(text));
+  expect(33, 0, 0, text);
+  EXPECT_EQ(m.GetHostVendorVersion(), 7);
+  expect(34);
+  EXPECT_EQ(m.HostVendorSpecific(1, 2, p, 0.5f), 7);
+  expect(35, 1, 2, p, 0.5f);
+  EXPECT_EQ(m.CanHostDo("sendVstEvents"), 7);
+  expected.push_back({37, 0, 0, nullptr, 0.0f}); // ptr checked below
+  EXPECT_EQ(m.GetHostLanguage(), 7);
+  expect(38);
+  EXPECT_EQ(m.OpenWindow(p), 7);
+  expect(39, 0, 0, p);
+  EXPECT_TRUE(m.CloseWindow(p));
+  expect(40, 0, 0, p);
+  EXPECT_EQ(m.GetDirectory(), 7);
+  expect(41);
+  EXPECT_TRUE(m.UpdateDisplay());
+  expect(42);
+  EXPECT_TRUE(m.BeginEdit(1));
+  expect(43, 1);
+  EXPECT_TRUE(m.EndEdit(1));
+  expect(44, 1);
+  EXPECT_TRUE(m.OpenFileSelector(p));
+  expect(45, 0, 0, p);
+  EXPECT_EQ(m.GetInputSpeakerArrangement(), 7);
+  expect(49);
+
+  ASSERT_EQ(Requests().size(), expected.size());
+  std::size_t i = 0;
+  for (const Request& r : Requests()) {
+    const Expected& e = expected[i];
+    EXPECT_EQ(r.opcode, e.opcode) << "request " << i;
+    EXPECT_EQ(r.index, e.index) << "opcode " << r.opcode;
+    EXPECT_EQ(r.value, e.value) << "opcode " << r.opcode;
+    if (r.opcode == 37)
+      EXPECT_STREQ(static_cast<const char*>(r.ptr), "sendVstEvents");
+    else
+      EXPECT_EQ(r.ptr, e.ptr) << "opcode " << r.opcode;
+    EXPECT_EQ(r.opt, e.opt) << "opcode " << r.opcode;
+    ++i;
+  }
+
+  HostAnswer() = [](const Request&) -> VstIntPtr { return 0; };
+  EXPECT_EQ(m.GetMasterVersion(), 1) << "a host answer of 0 reads as version 1";
+}
+
 TEST(Speakers, AllocateCopyAndFree) {
   Built built;
   TTestModule& m = built.Module();
