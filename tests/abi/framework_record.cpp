@@ -113,6 +113,13 @@ TEST_F(Record, PinPropertiesForEachPinAndNoneBeyond) {
   EXPECT_STREQ(props.shortLabel, "In1");
   EXPECT_EQ(props.flags, 3);
   std::memset(&props, 0x33, sizeof props);
+  ASSERT_EQ(plugin.Dispatch(effGetOutputProperties, 1, 0, &props), 1);
+  EXPECT_STREQ(props.label, "Output #2");
+  EXPECT_STREQ(props.shortLabel, "Out2");
+  EXPECT_EQ(props.flags, 3);
+  EXPECT_EQ(props.arrangementType, 0x33333333) << "the arrangement is not written";
+  EXPECT_EQ(static_cast<unsigned char>(props.label[10]), 0x33) << "nothing beyond the label's end";
+  std::memset(&props, 0x33, sizeof props);
   EXPECT_EQ(plugin.Dispatch(effGetInputProperties, 2, 0, &props), 0);
   EXPECT_EQ(plugin.Dispatch(effGetInputProperties, -1, 0, &props), 0);
   EXPECT_EQ(plugin.Dispatch(effGetOutputProperties, 2, 0, &props), 0);
