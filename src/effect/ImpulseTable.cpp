@@ -1,7 +1,8 @@
 #include "effect/ImpulseTable.h"
 
+#include "platform/SettingsFiles.h"
+
 #include <bit>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <system_error>
@@ -16,12 +17,6 @@ uint32_t LittleEndian32(const std::byte* p) {
 void PutLittleEndian32(uint32_t v, char* p) {
   for (int i = 0; i < 4; ++i)
     p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::filesystem::path AsideName(const std::filesystem::path& path) {
-  std::filesystem::path aside = path;
-  aside += ".writing";
-  return aside;
 }
 } // namespace
 
@@ -67,22 +62,5 @@ bool WriteImpulseFile(const std::filesystem::path& path, const TImpulseTable& ta
     for (int t = 0; t < kImpulseTaps; ++t)
       PutLittleEndian32(std::bit_cast<uint32_t>(table[b][t]),
                         &bytes[kImpulseBlockBytes * b + 4 * t]);
-  const std::filesystem::path aside = AsideName(path);
-  {
-    std::ofstream file(aside, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), std::streamsize(bytes.size()));
-    file.close();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(aside, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(aside, path, error);
-  if (error) {
-    std::filesystem::remove(aside, error);
-    return false;
-  }
-  return true;
+  return WriteFileWhole(path, bytes);
 }

@@ -1,5 +1,7 @@
 #include "platform/Settings.h"
 
+#include "platform/SettingsFiles.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -76,22 +78,8 @@ bool TSettingsStore::Save() const {
   std::error_code error;
   if (FPath.has_parent_path())
     std::filesystem::create_directories(FPath.parent_path(), error);
-  std::filesystem::path aside = FPath;
-  aside += ".writing";
-  {
-    std::ofstream file(aside, std::ios::binary | std::ios::trunc);
-    for (const TLine& line : FLines)
-      file << (line.Name.empty() ? line.Text : line.Name + "=" + line.Value) << '\n';
-    file.close();
-    if (!file) {
-      std::filesystem::remove(aside, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(aside, FPath, error);
-  if (error) {
-    std::filesystem::remove(aside, error);
-    return false;
-  }
-  return true;
+  std::string text;
+  for (const TLine& line : FLines)
+    text += (line.Name.empty() ? line.Text : line.Name + "=" + line.Value) + '\n';
+  return WriteFileWhole(FPath, text);
 }

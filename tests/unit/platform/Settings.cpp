@@ -68,7 +68,8 @@ TEST_F(SettingsStore, ChangesReachTheFileOnlyWhenSavedAndKeepEverythingElse) {
   EXPECT_EQ("# keep me\n1x12 File=a\n2x12 File=b\n", Read());
   ASSERT_TRUE(store.Save());
   EXPECT_EQ("# keep me\n2x12 File=c\nImpulse File=/d/Impulses.pcm\n", Read());
-  EXPECT_FALSE(std::filesystem::exists(file.string() + ".writing"));
+  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(folder),
+                             std::filesystem::directory_iterator()));
   const TSettingsStore again(file);
   EXPECT_EQ("/d/Impulses.pcm", again.ReadString("Impulse File"));
   EXPECT_FALSE(again.Read("Injected"));
