@@ -49,7 +49,7 @@ void TFeedbackPath::Open(const TImpulseTable& cabinets) {
   FWritePos = 0;
   TDistanceCoefficients coefficients = FDistance.load(std::memory_order_relaxed);
   while (!FDistance.compare_exchange_weak(
-      coefficients, TDistanceCoefficients{kOpenDelay, coefficients.FeedbackGain}))
+      coefficients, TDistanceCoefficients{kOpenDelay, coefficients.FFeedbackGain}))
     ;
   FOpened.store(true, std::memory_order_release);
 }
@@ -99,8 +99,8 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
   // A delay outside the safe range (or NaN) is held at its nearer end; a store factor that
   // is not finite would fill the loop with infinities and counts as 0.
   run.Delay =
-      distance.Delay >= kShortestDelay ? std::min(distance.Delay, kLongestDelay) : kShortestDelay;
-  run.FeedbackGain = distance.FeedbackGain;
+      distance.FDelay >= kShortestDelay ? std::min(distance.FDelay, kLongestDelay) : kShortestDelay;
+  run.FeedbackGain = distance.FFeedbackGain;
   run.IdleFeed = FIdleFeed.load(std::memory_order_relaxed);
   if (!std::isfinite(run.IdleFeed))
     run.IdleFeed = 0.0f;

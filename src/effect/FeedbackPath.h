@@ -60,8 +60,8 @@ public:
   void SetFeeding(float feeding);
   void SetPadPosition(float x, float y);
 
-  float Delay() const { return FDistance.load(std::memory_order_relaxed).Delay; }
-  float FeedbackGain() const { return FDistance.load(std::memory_order_relaxed).FeedbackGain; }
+  float Delay() const { return FDistance.load(std::memory_order_relaxed).FDelay; }
+  float FeedbackGain() const { return FDistance.load(std::memory_order_relaxed).FFeedbackGain; }
   float IdleFeed() const { return FIdleFeed.load(std::memory_order_relaxed); }
   // The four cabinet responses as loaded by Open.
   std::span<const TImpulseResponse, kImpulseBlocks> Cabinets() const {
@@ -76,9 +76,10 @@ public:
                float drive, TRandomGenerator& random);
 
 private:
+  // FDelay and FFeedbackGain, both derived from the distance, published together.
   struct TDistanceCoefficients {
-    float Delay;
-    float FeedbackGain;
+    float FDelay;
+    float FFeedbackGain;
   };
   struct alignas(16) TFramePair {
     double Left, Right;
