@@ -25,6 +25,10 @@ std::filesystem::path FromEnvironment(const char* name) {
 TSettingsStore::TSettingsStore() : TSettingsStore(DefaultPath()) {}
 
 TSettingsStore::TSettingsStore(std::filesystem::path path) : FPath(std::move(path)) {
+  // Only a regular file is read: a pipe in its place would block the caller.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(FPath, error))
+    return;
   std::ifstream file(FPath, std::ios::binary);
   std::string line;
   while (std::getline(file, line)) {

@@ -2,6 +2,7 @@
 #include "platform/Settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -42,10 +43,13 @@ private:
 };
 } // namespace
 
-TEST_F(SettingsStore, AMissingFileHoldsNoValues) {
+TEST_F(SettingsStore, AMissingFileOrOneThatIsNoRegularFileHoldsNoValues) {
   const TSettingsStore store(folder / "none.conf");
   EXPECT_FALSE(store.Read("Impulse File"));
   EXPECT_EQ("", store.ReadString("Impulse File"));
+  ASSERT_EQ(0, mkfifo((folder / "pipe.conf").c_str(), 0600));
+  EXPECT_FALSE(TSettingsStore(folder / "pipe.conf").Read("Impulse File")); // does not block
+  EXPECT_FALSE(TSettingsStore(folder).Read("Impulse File"));
 }
 
 TEST_F(SettingsStore, ValuesAreReadByNameWithSurroundingBlanksIgnored) {
