@@ -153,6 +153,17 @@ TEST_F(EffectSettings, ACabinetFileIsMergedIntoImpulsesPcmOnceAndTheNextOpenLoad
   EXPECT_EQ("", again.Stop());
 }
 
+TEST_F(EffectSettings, ACabinetValueThatNamesNoFileChangesNothing) {
+  const std::string store =
+      "3x9 File=elsewhere\n4x10 File=" + (settings.Folder() / "nowhere.pcm").string() + "\n";
+  Store(store);
+  StandardErrorCapture captured(settings.Folder() / "stderr.txt");
+  EXPECT_FLOAT_EQ(SoftClip(1.5f * 0.15726304f), ImpulseAtCorner(library, 0.0f, 1.0f));
+  EXPECT_EQ("", captured.Stop());
+  EXPECT_EQ(store, ReadText(settings.Store()));
+  EXPECT_FALSE(std::filesystem::exists(settings.Folder() / "Impulses.pcm"));
+}
+
 TEST_F(EffectSettings, WhenTheMergedTableCannotBeWrittenTheCabinetValuesStay) {
   std::filesystem::create_directory(settings.Folder() / "Impulses.pcm");
   WriteFloats(settings.Folder() / "cab.pcm", Block(0.75f));
