@@ -337,6 +337,53 @@ struct FakeForm : TCustomEditorForm {
 };
 } // namespace
 
+TEST(Programs, AModuleWithoutProgramsAnswersHarmlessly) {
+  int changes = 0;
+  Built built([&](TTestModule& m) {
+    m.ParameterProperties().Add();
+    m.OnParameterChange = [&](TObject*, int32_t, float) { ++changes; };
+  });
+  TTestModule& m = built.Module();
+  EXPECT_EQ(changes, 0) << "no program 0 to select at the end of loading";
+  EXPECT_EQ(built.Effect()->numPrograms, 0);
+  char text[32] = "stale";
+  EXPECT_EQ(built.Dispatch(effGetProgramName, 0, 0, text), 0);
+  EXPECT_STREQ(text, "");
+  char name[] = "named";
+  EXPECT_EQ(built.Dispatch(effSetProgramName, 0, 0, name), 0);
+  EXPECT_EQ(m.CurrentProgramName(), "");
+  std::strcpy(text, "kept");
+  EXPECT_EQ(built.Dispatch(effGetProgramNameIndexed, 0, 0, text), 0);
+  EXPECT_STREQ(text, "kept");
+  EXPECT_EQ(built.Dispatch(effSetProgram, 0, 0), 0);
+  EXPECT_EQ(built.Dispatch(effGetProgram), 0);
+  char bytes[3] = {1, 2, 3};
+  EXPECT_EQ(built.Dispatch(effSetChunk, 1, 3, bytes), 0);
+  EXPECT_EQ(changes, 0);
+}
+
+TEST(Programs, OnlyTheNameSetterAsksForARepaint) {
+  Built built;
+  TTestModule& m = built.Module();
+  m.SetFlags({pfHasEditor});
+  int alive = 0;
+  m.OnEditOpen = [&](TObject*, std::unique_ptr<TCustomEditorForm>& gui) {
+    gui = std::make_unique<FakeForm>(&alive);
+  };
+  ASSERT_EQ(built.Dispatch(effEditOpen), 1);
+  built.Dispatch(effEditIdle);
+  ASSERT_FALSE(m.EditorNeedsUpdate());
+  char name[] = "renamed";
+  built.Dispatch(effSetProgramName, 0, 0, name);
+  EXPECT_FALSE(m.EditorNeedsUpdate()) << "a host rename does not repaint";
+  m.SetCurrentProgramName("again");
+  EXPECT_TRUE(m.EditorNeedsUpdate());
+  built.Dispatch(effEditIdle);
+  char bytes[2] = {};
+  built.Dispatch(effSetChunk, 1, 2, bytes);
+  EXPECT_TRUE(m.EditorNeedsUpdate()) << "a program chunk asks for a repaint";
+}
+
 TEST(Editor, OpenIdleAndClose) {
   Built built;
   TTestModule& m = built.Module();
