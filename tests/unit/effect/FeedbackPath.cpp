@@ -5,6 +5,8 @@
 
 #include "../bench/effect_baseline.h"
 
+#include "CountingAllocator.h"
+
 #include <gtest/gtest.h>
 
 #include <xmmintrin.h>
@@ -16,27 +18,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-std::atomic<long> gAllocations{0};
-} // namespace
-
-// Counts every allocation of the program; the replacement pairs malloc with free, which the
-// compiler cannot tell from a mismatch.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1))
-    return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#pragma GCC diagnostic pop
+namespace {} // namespace
 
 namespace {
 struct TSettingsOfTest {

@@ -2,6 +2,8 @@
 // thread as a host's audio thread drives it: processing and automation allocate nothing.
 #include "effect/Zintrax.h"
 
+#include "CountingAllocator.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,30 +13,11 @@
 #include <vector>
 
 namespace {
-std::atomic<long> gAllocations{0};
 
 VstIntPtr QuietHost(AEffect*, int32_t opcode, int32_t, VstIntPtr, void*, float) {
   return opcode == audioMasterVersion ? 2400 : 0;
 }
 } // namespace
-
-// Counts every allocation of the program; the replacement pairs malloc with free, which the
-// compiler cannot tell from a mismatch.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1))
-    return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#pragma GCC diagnostic pop
 
 TEST(ZintraxModule, ProcessingAndAutomationOnTheAudioThreadAllocateNothing) {
   const std::filesystem::path store =
