@@ -92,6 +92,9 @@ private:
   std::atomic<TDistanceCoefficients> FDistance{TDistanceCoefficients{0.0f, 0.0f}};
   std::atomic<float> FIdleFeed{0.0f};
   std::atomic<bool> FOpened{false};
+  // The audio thread must never wait for a writer, on 32-bit builds too.
+  static_assert(std::atomic<TDistanceCoefficients>::is_always_lock_free &&
+                std::atomic<float>::is_always_lock_free);
 
   // [0] the blend the signal path uses (audio thread), [1] to [4] the cabinets.
   std::array<TImpulseResponse, 1 + kImpulseBlocks> FImpulses{};
