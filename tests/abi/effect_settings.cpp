@@ -189,3 +189,32 @@ TEST_F(EffectSettings, TheMergedTableGoesBesideTheStoreWhereverItLives) {
   EXPECT_EQ("Impulse File=" + (store.parent_path() / "Impulses.pcm").string() + "\n",
             ReadText(store));
 }
+
+TEST_F(EffectSettings, CabinetFilesOverTheTableFileFillOnlyWhatTheyCoverAndMergeInOneStep) {
+  // The table file: block b starts with 0.1 * (b + 1) and has 0.01 at every other tap.
+  std::vector<float> table;
+  for (int b = 0; b < 4; ++b) {
+    std::vector<float> block(64, 0.01f);
+    block[0] = 0.1f * float(b + 1);
+    table.insert(table.end(), block.begin(), block.end());
+  }
+  WriteFloats(settings.Folder() / "table.pcm", table);
+  WriteFloats(settings.Folder() / "short.pcm", {0.6f, 0.7f}); // two values of block 1
+  WriteFloats(settings.Folder() / "empty.pcm", {});           // exists, covers nothing
+  WriteFloats(settings.Folder() / "full.pcm", Block(0.9f));
+  Store("Impulse File=" + (settings.Folder() / "table.pcm").string() +
+        "\n1x12 File=" + (settings.Folder() / "short.pcm").string() +
+        "\n2x12 File=" + (settings.Folder() / "empty.pcm").string() +
+        "\n4x12 File=" + (settings.Folder() / "full.pcm").string() + "\n");
+  StandardErrorCapture captured(settings.Folder() / "stderr.txt");
+  EXPECT_FLOAT_EQ(SoftClip(1.5f * 0.6f), ImpulseAtCorner(library, 0.0f, 0.0f));
+  EXPECT_EQ("Impulse File Created: Impulse File has been recreated by user, see \"Impulses.pcm\"\n",
+            captured.Stop());
+
+  std::vector<float> expected = table;
+  expected[0] = 0.6f, expected[1] = 0.7f;
+  std::copy_n(Block(0.9f).begin(), 64, expected.begin() + 192);
+  const std::filesystem::path merged = settings.Folder() / "Impulses.pcm";
+  EXPECT_EQ(expected, ReadFloats(merged));
+  EXPECT_EQ("Impulse File=" + merged.string() + "\n", ReadText(settings.Store()));
+}
