@@ -3,6 +3,7 @@
 // each instance only through its effect record, as a real host does.
 #pragma once
 
+#include "EffectRecordHandle.h"
 #include "framework/DAEffectX.h"
 
 #include <dlfcn.h>
@@ -85,29 +86,12 @@ private:
 
 // One instance, reached only through its record; closed with effClose when destroyed unless
 // the test closed it itself.
-class Instance {
+class Instance : public EffectRecordHandle {
 public:
   explicit Instance(const Library& library, audioMasterCallback host = HostCallback)
-      : FEffect(library.Instantiate(host)) {
+      : EffectRecordHandle(library.Instantiate(host)) {
     if (!FEffect)
       throw std::runtime_error("main answered null");
-  }
-  ~Instance() {
-    if (FEffect)
-      Close();
-  }
-  Instance(const Instance&) = delete;
-  Instance& operator=(const Instance&) = delete;
-
-  AEffect* Effect() const { return FEffect; }
-  VstIntPtr Dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                     float opt = 0.0f) const {
-    return FEffect->dispatcher(FEffect, opcode, index, value, ptr, opt);
-  }
-  VstIntPtr Close() {
-    const VstIntPtr answer = Dispatch(effClose);
-    FEffect = nullptr;
-    return answer;
   }
   // A text opcode's answer in a generous buffer.
   std::string Text(int32_t opcode, int32_t index = 0) const {
@@ -127,9 +111,6 @@ public:
     Dispatch(effSetBlockSize, 0, blockSize);
     Dispatch(effMainsChanged, 0, 1);
   }
-
-private:
-  AEffect* FEffect;
 };
 
 // Channel buffers for the audio callbacks: channels x frames, filled with a value.

@@ -2,6 +2,7 @@
 // and a host callback that records every request.
 #pragma once
 
+#include "EffectRecordHandle.h"
 #include "framework/DVSTModule.h"
 
 #include <functional>
@@ -67,7 +68,7 @@ inline void StandardDescription(TTestModule& m) {
 }
 
 // Builds a module through CreateVSTModule; closes it through the record when destroyed.
-class Built {
+class Built : public EffectRecordHandle {
 public:
   explicit Built(std::function<void(TTestModule&)> describe = StandardDescription,
                  audioMasterCallback host = RecordingHost) {
@@ -81,27 +82,7 @@ public:
         },
         host);
   }
-  ~Built() {
-    if (FEffect)
-      Close();
-  }
-  Built(const Built&) = delete;
-  Built& operator=(const Built&) = delete;
-
-  AEffect* Effect() const { return FEffect; }
   TTestModule& Module() const { return *static_cast<TTestModule*>(FEffect->object); }
-  VstIntPtr Dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                     float opt = 0.0f) const {
-    return FEffect->dispatcher(FEffect, opcode, index, value, ptr, opt);
-  }
-  VstIntPtr Close() {
-    const VstIntPtr answer = Dispatch(effClose);
-    FEffect = nullptr;
-    return answer;
-  }
-
-private:
-  AEffect* FEffect = nullptr;
 };
 
 } // namespace fwtest
