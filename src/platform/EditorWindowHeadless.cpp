@@ -1,0 +1,116 @@
+#include "platform/EditorWindowHeadless.h"
+
+#include "platform/WindowImage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool IsEmpty(const TRect& r) {
+  return r.Right <= r.Left || r.Bottom <= r.Top;
+}
+
+TRect Unite(const TRect& a, const TRect& b) {
+  if (IsEmpty(a))
+    return b;
+  if (IsEmpty(b))
+    return a;
+  return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+          std::max(a.Bottom, b.Bottom)};
+}
+
+TRect Intersect(const TRect& a, const TRect& b) {
+  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+          std::min(a.Bottom, b.Bottom)};
+  return IsEmpty(r) ? TRect{} : r;
+}
+
+} // namespace
+
+THeadlessEditorWindow::THeadlessEditorWindow(const TEditorWindowParams& params,
+                                             TEditorWindowClient& client, TMillisecondClock clock)
+    : FClient(client), FClock(std::move(clock)),
+      FParent(params.Parent), FBounds{0, 0, std::max(params.Width, 0), std::max(params.Height, 0)},
+      FScreen(size_t(ClientWidth()) * size_t(ClientHeight()) * 4) {}
+
+THeadlessEditorWindow::~THeadlessEditorWindow() = default;
+
+void THeadlessEditorWindow::Place(int32_t left, int32_t top, int32_t width, int32_t height) {
+  if (!FAlive)
+    return;
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width != ClientWidth() || height != ClientHeight())
+    FScreen.assign(size_t(width) * size_t(height) * 4, 0);
+  FBounds = {left, top, left + width, top + height};
+}
+
+void THeadlessEditorWindow::Invalidate(const TRect& rect) {
+  if (FAlive)
+    FDirty = Intersect(Unite(FDirty, rect), {0, 0, ClientWidth(), ClientHeight()});
+}
+
+void THeadlessEditorWindow::Update() {
+  if (!FAlive || FPainting || IsEmpty(FDirty))
+    return;
+  const TRect dirty = FDirty;
+  FDirty = {};
+  FPainting = true;
+  ++FPaints;
+  FClient.WindowPaint(dirty);
+  FPainting = false;
+}
+
+void THeadlessEditorWindow::CopyToScreen(TWindowImage& image, const TRect& source) {
+  if (!FAlive)
+    return;
+  const TRect r = Intersect(source, {0, 0, std::min(ClientWidth(), image.Width()),
+                                     std::min(ClientHeight(), image.Height())});
+  if (IsEmpty(r))
+    return;
+  FCopies.push_back(r);
+  const size_t rowBytes = size_t(r.Right - r.Left) * 4;
+  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    const uint8_t* from =
+        image.Bits() + (size_t(image.Height() - 1 - y) * size_t(image.Width()) + r.Left) * 4;
+    std::memcpy(&FScreen[(size_t(y) * size_t(ClientWidth()) + r.Left) * 4], from, rowBytes);
+  }
+}
+
+bool THeadlessEditorWindow::StartTimer(uint32_t id, uint32_t intervalMs) {
+  return FAlive && FTimers.Start(id, intervalMs, FClock());
+}
+
+void THeadlessEditorWindow::ProcessEvents() {
+  while (FAlive && !FQueue.empty()) {
+    const TWindowMouseEvent event = FQueue.front();
+    FQueue.pop_front();
+    FClient.WindowMouse(event);
+  }
+  if (!FAlive)
+    return;
+  for (uint32_t id : FTimers.TakeDue(FClock()))
+    if (FAlive && FTimers.Running(id))
+      FClient.WindowTimer(id);
+}
+
+void THeadlessEditorWindow::DestroyFromOutside() {
+  if (!FAlive)
+    return;
+  FAlive = false;
+  FVisible = false;
+  FCaptured = false;
+  FQueue.clear();
+  FTimers = {};
+  FClient.WindowDestroyed();
+}
+
+TEditorWindowFactory HeadlessEditorWindowFactory(TMillisecondClock clock) {
+  return [clock](const TEditorWindowParams& params,
+                 TEditorWindowClient& client) -> std::unique_ptr<TEditorWindow> {
+    if (!params.Parent)
+      return nullptr;
+    return std::make_unique<THeadlessEditorWindow>(params, client, clock);
+  };
+}
