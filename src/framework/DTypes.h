@@ -2,6 +2,8 @@
 // event sender, event signatures, sets over enumerations and the audio handler's signature.
 #pragma once
 
+#include "platform/Object.h"
+
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -9,14 +11,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-// The sender of events: modules and programs.
-class TObject {
-public:
-  virtual ~TObject() = default;
-};
-
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // A growable array of 32-bit floats.
 using TSingleArray = std::vector<float>;
