@@ -3,6 +3,7 @@
 // disappear.
 #pragma once
 
+#include "skin/Controls.h"
 #include "skin/cDIB.h"
 
 #include <functional>
@@ -125,7 +126,14 @@ private:
   bool FDestroying = false;
 };
 
-class TDIBImageList : public TCustomDIBImageList {};
+// The image list as a component of a form: controls that use it forget it when it goes.
+class TDIBImageList : public TCustomDIBImageList, public TComponent {
+public:
+  explicit TDIBImageList(TComponent* owner = nullptr) : TComponent(owner) {}
+  const char* ClassName() const override { return "TDIBImageList"; }
+  // The form has been read: retrieves the items loaded on start.
+  void Loaded() override { TCustomDIBImageList::Loaded(); }
+};
 
 class TCustomDIBControl;
 
