@@ -1,0 +1,157 @@
+#include "skin/cDIBPanel.h"
+
+#include "platform/WindowImage.h"
+#include "skin/Forms.h"
+#include "skin/cDIBControl.h"
+
+#include <algorithm>
+
+namespace {
+
+bool Meets(const TRect& a, const TRect& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+} // namespace
+
+// --- TCustomDIBContainer -------------------------------------------------------------------
+
+TCustomDIBContainer::TCustomDIBContainer(TComponent* owner) : TWinControl(owner) {
+  TWinControl::SetBounds(0, 0, 185, 41);
+  SizeBackBuffer();
+}
+
+TCustomDIBContainer::~TCustomDIBContainer() {
+  while (!Controls().empty())
+    delete Controls().back();
+}
+
+void TCustomDIBContainer::SizeBackBuffer() {
+  if (FBackBuffer.Width() != std::max(Width(), 1) || FBackBuffer.Height() != std::max(Height(), 1))
+    FBackBuffer.SetSize(Width(), Height());
+}
+
+void TCustomDIBContainer::SetBounds(int left, int top, int width, int height) {
+  TWinControl::SetBounds(left, top, width, height);
+  if (!Loading())
+    SizeBackBuffer();
+}
+
+void TCustomDIBContainer::Loaded() {
+  TWinControl::Loaded();
+  SizeBackBuffer();
+}
+
+void TCustomDIBContainer::SetActiveControl(TCustomDIBControl* control) {
+  if (control == FActiveControl)
+    return;
+  TCustomDIBControl* previous = FActiveControl;
+  FActiveControl = control;
+  if (previous)
+    previous->DIBExit();
+  if (OnActiveControlChange)
+    OnActiveControlChange(this);
+}
+
+void TCustomDIBContainer::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation == opRemove && component == FActiveControl)
+    FActiveControl = nullptr;
+}
+
+void TCustomDIBContainer::PaintBackground(const TRect& dirty) {
+  if (dirty == ClientRect())
+    FBackBuffer.Fill(Color);
+  else
+    FBackBuffer.FillRect(Color, dirty.Left, dirty.Top, dirty.Right - dirty.Left,
+                         dirty.Bottom - dirty.Top);
+}
+
+void TCustomDIBContainer::PaintWindow(const TRect& requested) {
+  TRect dirty = requested;
+  for (TControl* c : Controls())
+    if (auto* control = dynamic_cast<TCustomDIBControl*>(c))
+      control->ExtendDirtyRect(dirty);
+  if (dirty != requested) {
+    InvalidateRect(dirty);
+    return;
+  }
+  SizeBackBuffer();
+  FBackBuffer.SetClipRect({dirty.Left, dirty.Top, dirty.Right - 1, dirty.Bottom - 1});
+  if (BeforePaint)
+    BeforePaint(this, FBackBuffer);
+  PaintBackground(dirty);
+  for (TControl* c : std::vector<TControl*>(Controls())) {
+    auto* control = dynamic_cast<TCustomDIBControl*>(c);
+    if (!control || !control->Visible() || !Meets(control->BoundsRect(), dirty))
+      continue;
+    FScratchBuffer.SetSize(control->Width(), control->Height());
+    FScratchBuffer.ResetAttributes();
+    control->PaintOnto(FBackBuffer, FScratchBuffer);
+  }
+  if (AfterPaint)
+    AfterPaint(this, FBackBuffer);
+  FBackBuffer.SetClipRect({0, 0, FBackBuffer.Width() - 1, FBackBuffer.Height() - 1});
+  TCustomForm* form = GetParentForm(this);
+  if (form && form->HasWindow() && FBackBuffer.WindowImage()) {
+    const TPoint o = WindowOrigin();
+    if (o.X != 0 || o.Y != 0)
+      return; // the back buffer covers the window from its top-left corner only
+    form->Window()->CopyToScreen(*FBackBuffer.WindowImage(), dirty);
+  }
+}
+
+void TCustomDIBContainer::CaptureReleased(TControl* control, TPoint point) {
+  const TRect r = control->BoundsRect();
+  const bool outside =
+      point.X < r.Left || point.Y < r.Top || point.X >= r.Right || point.Y >= r.Bottom;
+  auto* skin = dynamic_cast<TCustomDIBControl*>(control);
+  if (outside && skin && skin->Hovered())
+    control->Perform(msgMouseLeave, 0, 0);
+  if (TControl* under = ControlAtPos(point); under && under != control)
+    under->Perform(msgMouseEnter, 0, 0);
+}
+
+// --- TCustomDIBImageContainer --------------------------------------------------------------
+
+TCustomDIBImageContainer::TCustomDIBImageContainer(TComponent* owner) : TCustomDIBContainer(owner) {
+  FIndexImage.OnChange = [this](TDIBImageLink&, int, int) { Invalidate(); };
+}
+
+void TCustomDIBImageContainer::SetDIBImageList(TCustomDIBImageList* value) {
+  FImageListComponent = dynamic_cast<TComponent*>(value);
+  FIndexImage.SetDIBImageList(value);
+  Invalidate();
+}
+
+void TCustomDIBImageContainer::Notification(TComponent* component, TOperation operation) {
+  TCustomDIBContainer::Notification(component, operation);
+  if (operation == opRemove && component == FImageListComponent) {
+    FImageListComponent = nullptr;
+    FIndexImage.SetDIBImageList(nullptr);
+  }
+}
+
+void TCustomDIBImageContainer::SetTileMethod(TTileMethod value) {
+  FTileMethod = value;
+  Invalidate();
+}
+
+void TCustomDIBImageContainer::PaintBackground(const TRect& dirty) {
+  TMemoryDIB* image = nullptr;
+  if (!FIndexImage.GetImage(image)) {
+    TCustomDIBContainer::PaintBackground(dirty);
+    return;
+  }
+  TWinDIB& buffer = BackBuffer();
+  if (FTileMethod == tmCenter) {
+    if (image->Width() != Width() || image->Height() != Height())
+      TCustomDIBContainer::PaintBackground(dirty);
+    image->Draw(Width() / 2 - image->Width() / 2, Height() / 2 - image->Height() / 2, buffer);
+    return;
+  }
+  const int w = image->Width(), h = image->Height();
+  for (int y = dirty.Top / h * h; y < dirty.Bottom; y += h)
+    for (int x = dirty.Left / w * w; x < dirty.Right; x += w)
+      image->Draw(x, y, buffer);
+}
