@@ -9,9 +9,14 @@ public:
 
   // Makes the window a visible, borderless child of the host's window at (0, 0), keeping its
   // own size. hostData is the value argument of effEditOpen (some hosts pass their display).
-  virtual void Embed(void* parentWindow, VstIntPtr hostData) = 0;
+  // False, with no window made, when the window system refuses the parent.
+  virtual bool Embed(void* parentWindow, VstIntPtr hostData) = 0;
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
   // Asks the window system to repaint the whole window.
   virtual void Invalidate() = 0;
+  // The window system's share of an idle call: first the queued input, exposure and timers,
+  // at the end the paint of whatever is invalid by then.
+  virtual void ProcessMessages() = 0;
+  virtual void Update() = 0;
 };

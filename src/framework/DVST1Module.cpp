@@ -114,6 +114,7 @@ void TCustomVST1Module::PrepareDestruction() noexcept {
     // Destruction goes on.
   }
   FEditorForm.reset();
+  FEditorThread.store({}, std::memory_order_relaxed);
 }
 
 VstIntPtr TCustomVST1Module::CallAudioMaster(int32_t opcode, int32_t index, VstIntPtr value,
@@ -265,16 +266,26 @@ VstIntPtr TCustomVST1Module::AnswerEditGetRect(void* ptr) {
   return 1;
 }
 
+bool TCustomVST1Module::IsEditorThread() const {
+  return FEditorThread.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
+
 bool TCustomVST1Module::EditOpen(void* parentWindow, VstIntPtr hostData) {
   if (FEditorForm)
     EditClose(); // a second open replaces the window instead of orphaning it
+  FEditorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   std::unique_ptr<TCustomEditorForm> gui;
   if (OnEditOpen)
     OnEditOpen(this, gui);
-  if (!gui)
+  if (!gui) {
+    FEditorThread.store({}, std::memory_order_relaxed);
     return false;
+  }
+  if (!gui->Embed(parentWindow, hostData)) {
+    FEditorThread.store({}, std::memory_order_relaxed);
+    return false;
+  }
   FEditorForm = std::move(gui);
-  FEditorForm->Embed(parentWindow, hostData);
   if (OnParameterChange)
     for (int32_t i = 0; i < numParams(); ++i)
       OnParameterChange(this, i, GetParameterValue(i));
@@ -285,15 +296,22 @@ void TCustomVST1Module::EditClose() {
   if (OnEditClose)
     OnEditClose(this);
   FEditorForm.reset();
+  FEditorThread.store({}, std::memory_order_relaxed);
 }
 
 void TCustomVST1Module::EditIdle() {
-  if (!FEditorForm || !EditorNeedsUpdate())
+  if (!FEditorForm)
     return;
-  if (OnEditIdle)
-    OnEditIdle(this);
-  FEditorNeedsUpdate.store(false, std::memory_order_relaxed);
-  FEditorForm->Invalidate();
+  FEditorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  FEditorForm->ProcessMessages();
+  if (FEditorForm && EditorNeedsUpdate()) {
+    if (OnEditIdle)
+      OnEditIdle(this);
+    FEditorNeedsUpdate.store(false, std::memory_order_relaxed);
+    FEditorForm->Invalidate();
+  }
+  if (FEditorForm)
+    FEditorForm->Update();
 }
 
 void TCustomVST1Module::UpdateEditor() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 class TCPU;
@@ -154,7 +155,11 @@ public:
   void SetCurrentProgramName(std::string_view name);
 
   // --- Editor ---
+  // The open editor window. Only the editor's thread may touch it (see IsEditorThread).
   TCustomEditorForm* EditorForm() const { return FEditorForm.get(); }
+  // Whether the calling thread is the one that delivers the editor's messages: the thread of
+  // the last effEditOpen or effEditIdle while an editor is open. Safe from any thread.
+  bool IsEditorThread() const;
   const ERect& EditorRect() const { return FEditorRect; }
   bool EditorNeedsUpdate() const { return FEditorNeedsUpdate.load(std::memory_order_relaxed); }
   virtual void UpdateEditor(); // asks for a repaint on the next idle call
@@ -232,6 +237,7 @@ private:
   int32_t FCurrentProgram = 0;
 
   std::unique_ptr<TCustomEditorForm> FEditorForm;
+  std::atomic<std::thread::id> FEditorThread{};
   ERect FEditorRect{};
   std::atomic<bool> FEditorNeedsUpdate{false};
 

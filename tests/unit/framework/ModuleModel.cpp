@@ -323,14 +323,18 @@ namespace {
 struct FakeForm : TCustomEditorForm {
   explicit FakeForm(int* alive) : alive(alive) { ++*alive; }
   ~FakeForm() override { --*alive; }
-  void Embed(void* parent, VstIntPtr data) override {
+  bool Embed(void* parent, VstIntPtr data) override {
     embeddedIn = parent;
     hostData = data;
+    return parent != reinterpret_cast<void*>(0xdead);
   }
   int ClientWidth() const override { return 298; }
   int ClientHeight() const override { return 223; }
   void Invalidate() override { ++repaints; }
+  void ProcessMessages() override { ++pumps; }
+  void Update() override {}
   int* alive;
+  int pumps = 0;
   void* embeddedIn = nullptr;
   VstIntPtr hostData = 0;
   int repaints = 0;
@@ -411,8 +415,10 @@ TEST(Editor, OpenIdleAndClose) {
 
   built.Dispatch(effEditIdle);
   const int before = form->repaints;
+  const int pumps = form->pumps;
   built.Dispatch(effEditIdle);
   EXPECT_EQ(form->repaints, before) << "nothing changed, nothing repainted";
+  EXPECT_EQ(form->pumps, pumps + 1) << "the window's messages are pumped on every idle call";
   int idles = 0;
   m.OnEditIdle = [&](TObject*) { ++idles; };
   m.SetParameterValue(0, 1.0f);
@@ -428,6 +434,9 @@ TEST(Editor, OpenIdleAndClose) {
   EXPECT_EQ(alive, 0);
   EXPECT_EQ(built.Dispatch(effEditGetRect, 0, 0, &rect), 0);
   EXPECT_EQ(rect->bottom, 223) << "the last size stays";
+  EXPECT_EQ(built.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0xdead)), 0);
+  EXPECT_EQ(alive, 0) << "a window the window system refused is dropped";
+  EXPECT_EQ(built.Dispatch(effEditGetRect, 0, 0, &rect), 0);
   EXPECT_EQ(built.Dispatch(effEditOpen, 0, 0, nullptr), 1);
   EXPECT_EQ(alive, 1);
   built.Close();
