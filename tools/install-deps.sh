@@ -5,7 +5,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libpng-dev libjpeg-dev libx11-dev
+  libsndfile1-dev libpng-dev libjpeg-dev libcairo2-dev
+  libx11-dev libxext-dev libxtst-dev
   g++-multilib qemu-user
   xvfb xdotool
   ardour
