@@ -1,8 +1,13 @@
 // zintrax-host render against a fake plug-in that multiplies by its gain and logs every call:
 // the order in which a DAW drives a plug-in, block sizes, channel mapping, settings, formats and
 // the promise that no partial output file is ever left under the target's name.
+#include "Errors.h"
 #include "HostRun.h"
+#include "Plot.h"
 
+#include <cairo.h>
+
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -21,6 +26,35 @@ std::vector<std::string> Lines(const std::string& text) {
   for (std::string line; std::getline(stream, line);)
     lines.push_back(line);
   return lines;
+}
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int ink = 0;                       // dark grey pixels: text, scales, frames
+  std::vector<int> colouredInColumn; // strongly coloured pixels: the waveforms
+};
+
+Picture ReadPicture(const std::string& path) {
+  Picture picture;
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    picture.width = cairo_image_surface_get_width(surface);
+    picture.height = cairo_image_surface_get_height(surface);
+    picture.colouredInColumn.assign(picture.width, 0);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < picture.height; ++y)
+      for (int x = 0; x < picture.width; ++x) {
+        const auto pixel = reinterpret_cast<const uint32_t*>(data + y * stride)[x];
+        const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+        const int spread = std::max({r, g, b}) - std::min({r, g, b});
+        picture.colouredInColumn[x] += spread > 40;
+        picture.ink += spread < 30 && std::max({r, g, b}) < 140;
+      }
+  }
+  cairo_surface_destroy(surface);
+  return picture;
 }
 
 std::vector<float> Scaled(const std::vector<float>& samples, float gain, size_t frames) {
@@ -211,16 +245,50 @@ TEST(HostRender, DemoSignalWithoutInput) {
   for (size_t n = 48000 * 7 / 2; n < out.Frames(); ++n)
     ASSERT_EQ(out.samples[0][n], 0.0f) << n;
 
-  // A PNG of 1200 by 404 pixels: the signature and the size in its header chunk.
-  const std::string png = ReadText(dir / "demo.png");
-  ASSERT_GT(png.size(), 24u);
-  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-  auto word = [&](size_t at) {
-    return (uint8_t(png[at]) << 24) | (uint8_t(png[at + 1]) << 16) | (uint8_t(png[at + 2]) << 8) |
-           uint8_t(png[at + 3]);
+  // The picture holds both panes' waveforms where the notes are and only the zero line where
+  // the demo is silent.
+  const Picture picture = ReadPicture(dir / "demo.png");
+  EXPECT_EQ(picture.width, 1200);
+  EXPECT_EQ(picture.height, 586);
+  EXPECT_GT(picture.ink, 2000) << "no title, scales or labels";
+  auto columnAt = [](double seconds) {
+    return zhost::WaveformPlot::kMarginLeft +
+           static_cast<int>(seconds / 6.5 * zhost::WaveformPlot::kColumns);
   };
-  EXPECT_EQ(word(16), 1200u);
-  EXPECT_EQ(word(20), 404u);
+  EXPECT_GT(picture.colouredInColumn[columnAt(2.3)], 40);
+  for (int x = columnAt(3.6); x < columnAt(5.5); ++x)
+    ASSERT_LE(picture.colouredInColumn[x], 6) << "silence drawn wider than a line at " << x;
+}
+
+TEST(HostRender, PlotOfAwkwardSignalsAndTexts) {
+  TempDir dir;
+  // Latin-1 and control characters in the plug-in's texts, no input channels, fewer frames
+  // than columns, not-a-number and infinite samples, and a signal past full scale.
+  zhost::PlotCaption caption{"Gr\xe9"
+                             "at \x01Verb",
+                             "Hall \xff",
+                             {"Size 3 m", "Damp \xb5"}};
+  zhost::WaveformPlot plot(400, 48000, caption);
+  std::vector<float> left(400), right(400);
+  for (size_t n = 0; n < left.size(); ++n) {
+    left[n] = 0.8f * std::sin(0.05f * n);
+    right[n] = n % 50 == 0 ? std::nanf("") : 1.8f;
+  }
+  right[7] = INFINITY;
+  const float* channels[] = {left.data(), right.data()};
+  plot.AddOutput(channels, 2, 0, 400);
+  plot.Write(dir / "plot.png");
+  const Picture picture = ReadPicture(dir / "plot.png");
+  EXPECT_EQ(picture.width, 1200);
+  EXPECT_GT(picture.ink, 2000);
+  // The left channel's trace is connected through every column, however few the samples.
+  for (int x = zhost::WaveformPlot::kMarginLeft + 2;
+       x < zhost::WaveformPlot::kMarginLeft + zhost::WaveformPlot::kColumns - 2; ++x)
+    ASSERT_GT(picture.colouredInColumn[x], 0) << x;
+  EXPECT_THAT(dir.Files(), ElementsAreArray({"plot.png"}));
+
+  EXPECT_THROW(plot.Write(dir / "missing/plot.png"), zhost::HostError);
+  EXPECT_THAT(dir.Files(), ElementsAreArray({"plot.png"}));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,19 @@ void ApplySettings(const RenderOptions& options, const Plugin& plugin, std::ostr
   }
 }
 
+// The title of the plot: the plug-in's own name and the settings as it now displays them.
+PlotCaption DescribeSettings(const Plugin& plugin) {
+  PlotCaption caption;
+  caption.plugin = plugin.Text(effGetEffectName);
+  if (caption.plugin.find_first_not_of(" \t") == std::string::npos)
+    caption.plugin = std::filesystem::path(plugin.Path()).filename().string();
+  if (plugin.NumPrograms() > 0)
+    caption.program = plugin.Text(effGetProgramName);
+  for (int32_t i = 0; i < plugin.NumParams(); ++i)
+    caption.parameters.push_back(plugin.ParameterName(i) + " " + DisplayWithLabel(plugin, i));
+  return caption;
+}
+
 } // namespace
 
 void RunRender(const RenderOptions& options, std::ostream& log) {
@@ -105,6 +119,9 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
   plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
   plugin.Dispatch(effSetBlockSize, 0, options.block);
   ApplySettings(options, plugin, log);
+  std::optional<WaveformPlot> plot;
+  if (!options.plot.empty())
+    plot.emplace(totalFrames, sampleRate, DescribeSettings(plugin));
   plugin.Resume();
   plugin.StartProcess();
 
@@ -118,9 +135,6 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
         << inputCount << "; the rest are left out\n";
 
   AudioFileWriter writer(options.out, outputs, sampleRate);
-  std::optional<WaveformPlot> plot;
-  if (!options.plot.empty())
-    plot.emplace(totalFrames);
 
   Buffers inputs(inputCount, options.block);
   Buffers outputBuffers(outputs, options.block);
