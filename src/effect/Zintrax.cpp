@@ -1,7 +1,13 @@
 #include "effect/Zintrax.h"
 
+#include "editor/VSTEditor.h"
 #include "effect/ImpulseSettings.h"
+#include "framework/DVstUtils.h"
 #include "platform/Settings.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace {
 struct TParameterDescription {
@@ -56,6 +62,9 @@ void TZintraxModule::ReadStoredProperties() {
   OnInitialize = [this](TObject* Sender) { V2M_Initialize(Sender); };
   OnOpen = [this](TObject* Sender) { VST2ModuleOpen(Sender); };
   OnClose = [this](TObject* Sender) { VST2ModuleClose(Sender); };
+  OnEditOpen = [this](TObject* Sender, std::unique_ptr<TCustomEditorForm>& GUI) {
+    V2M_EditOpen(Sender, GUI);
+  };
   OnParameterChange = [this](TObject* Sender, int32_t Index, float Value) {
     V2M_ParameterChange(Sender, Index, Value);
   };
@@ -106,7 +115,67 @@ void TZintraxModule::V2M_ParameterChange(TObject*, int32_t Index, float) {
   default:
     return;
   }
-  // The editor's controls follow the new value here once the module has an editor.
+  // The editor's objects belong to the editor's thread; a change from any other thread (a
+  // host automating from its audio thread) is shown by the editor's next idle call.
+  if (TVSTEditorForm* form = EditorOnThisThread())
+    ShowParameter(*form, Index);
+  else
+    FEditorBehind.store(true, std::memory_order_relaxed);
+}
+
+// Round is to the nearest integer, halves to even; each control is
+// written only when the target differs from what it shows.
+void TZintraxModule::ShowParameter(TVSTEditorForm& form, int32_t index) {
+  const auto target = [](double v) {
+    return int64_t(std::clamp(RoundHalfEven(v), -9.0e18, 9.0e18));
+  };
+  switch (index) {
+  case 0: {
+    const int64_t p = target((double(GetParameterValue(0)) - 50.0) * 100.0 / 7.0);
+    if (p != form.DistanceDial->Position())
+      form.DistanceDial->SetPosition(int32_t(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX)));
+    break;
+  }
+  case 1: {
+    const int64_t p = target(double(GetParameterValue(1)) * 100.0) - 100;
+    if (p != form.FeedDial->Position())
+      form.FeedDial->SetPosition(int32_t(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX)));
+    break;
+  }
+  case 2:
+  case 3: {
+    const TDIBImage& pad = *form.KnobRange;
+    const int64_t left = target(double(GetParameterValue(2)) * (pad.Width() - 6) + pad.Left() - 6);
+    if (left != form.Knob->Left())
+      form.Knob->SetLeft(int(std::clamp<int64_t>(left, -32768, 32767)));
+    const int64_t top = target(double(GetParameterValue(3)) * (pad.Height() - 6) + pad.Top() - 6);
+    if (top != form.Knob->Top())
+      form.Knob->SetTop(int(std::clamp<int64_t>(top, -32768, 32767)));
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+TVSTEditorForm* TZintraxModule::EditorOnThisThread() const {
+  if (!IsEditorThread())
+    return nullptr;
+  return dynamic_cast<TVSTEditorForm*>(EditorForm());
+}
+
+void TZintraxModule::V2M_EditOpen(TObject*, std::unique_ptr<TCustomEditorForm>& GUI) {
+  auto form = std::make_unique<TVSTEditorForm>();
+  form->EffectModule = this;
+  FEditorBehind.store(false, std::memory_order_relaxed);
+  form->OnIdle = [this](TVSTEditorForm& f) {
+    if (FEditorBehind.exchange(false, std::memory_order_relaxed))
+      f.ShowValues([&] {
+        for (int32_t index = 0; index < 4; ++index)
+          ShowParameter(f, index);
+      });
+  };
+  GUI = std::move(form);
 }
 
 void TZintraxModule::V2M_Process(const float* const* inputs, float* const* outputs,

@@ -1,0 +1,231 @@
+#include "editor/VSTEditor.h"
+
+#include "editor/EditorArtwork.h"
+#include "framework/DVST1Module.h"
+#include "skin/cDIBData.h"
+
+#include <algorithm>
+
+namespace {
+
+struct TImageDescription {
+  const char* DisplayName;
+  bool Transparent;
+  TColor TransparentColor;
+  TTransparentMode TransparentMode;
+  std::span<const uint8_t> (*Data)();
+};
+
+const TImageDescription kImages[] = {
+    {"Zintrax", false, 7644862, tmAuto, EditorBackgroundData},
+    {"Knob", true, clBlack, tmFixed, EditorDotData},
+    {"KnobBG", true, clBlack, tmFixed, EditorKnobData},
+};
+
+constexpr const char* kShuffle4RLE = "{CABA9056-7349-43A4-B010-3764FBFAC230}";
+
+} // namespace
+
+TVSTEditorForm::TVSTEditorForm() : TForm(nullptr) {
+  ReadLayout();
+  FormCreate(this);
+}
+
+TVSTEditorForm::~TVSTEditorForm() {
+  DestroyComponents();
+}
+
+// The layout: components parent first, children bottom to top, with their property values.
+void TVSTEditorForm::ReadLayout() {
+  BeginLoading();
+  Name = "VSTEditorForm";
+  SetBounds(500, 238, 298, 223);
+  BorderStyle = bsNone;
+  Caption = "Zintrax";
+  Color = clBtnFace;
+  Font = {"MS Sans Serif", -11, clWindowText, 1};
+  PixelsPerInch = 96;
+  TextHeight = 13;
+  OldCreateOrder = false;
+  HorzScrollBarVisible = false;
+  VertScrollBarVisible = false;
+
+  ZinGround = new TDIBImageContainer(this);
+  ZinGround->Name = "ZinGround";
+  ZinGround->SetParent(this);
+  ZinGround->SetBounds(0, 0, 298, 223);
+  ZinGround->SetAlign(alClient);
+  ZinGround->SetTileMethod(tmCenter);
+  ZinGround->BorderDrawPosition = bdOverControls;
+  ZinGround->Color = clBlack;
+  ZinGround->TabOrder = 0;
+  ZinGround->UseDockManager = true;
+
+  Knob = new TDIBImage(this);
+  Knob->Name = "Knob";
+  Knob->SetParent(ZinGround);
+  Knob->SetBounds(192, 104, 15, 15);
+  Knob->SetAngle(0);
+  Knob->SetCenter(false);
+  Knob->SetScale(100.0L);
+  Knob->SetStretch(false);
+  Knob->SetOpacity(255);
+  Knob->Accelerator = ' ';
+  Knob->DIBTabOrder = -1;
+
+  const auto dial = [this](const char* name, int left, int top, int max, int position,
+                           long double horizontal, long double vertical) {
+    auto* d = new TDIBDial(this);
+    d->Name = name;
+    d->SetParent(ZinGround);
+    d->SetBounds(left, top, 71, 68);
+    d->SetAutoSize(true);
+    d->SetMin(0);
+    d->SetMax(max);
+    d->SetPosition(position);
+    d->MouseControlStyle = mcsLinear;
+    d->MouseLinearSensitivity = mlsBoth;
+    d->SetHorizontalPixelsPerPosition(horizontal);
+    d->SetVerticalPixelsPerPosition(vertical);
+    d->PointerAngles().SetStart(220);
+    d->PointerAngles().SetRange(280);
+    d->PointerAngles().SetResolution(280.0L);
+    d->PointerOpacities().SetActive(200);
+    d->PointerOpacities().SetNormal(255);
+    d->SetPointerRadius(24);
+    d->SetPointerNumGlyphs(1);
+    d->SetPointerRotate(false);
+    d->SetOpacity(255);
+    d->Accelerator = ' ';
+    d->DIBTabOrder = -1;
+    return d;
+  };
+  DistanceDial = dial("DistanceDial", 14, 83, 10000, 4999, 0.35L, 0.035L);
+  DistanceDial->OnChange = [this](TObject* Sender) { DistanceDialChange(Sender); };
+
+  KnobRange = new TDIBImage(this);
+  KnobRange->Name = "KnobRange";
+  KnobRange->SetParent(ZinGround);
+  KnobRange->SetBounds(152, 77, 142, 142);
+  KnobRange->SetAngle(0);
+  KnobRange->SetCenter(false);
+  KnobRange->SetScale(100.0L);
+  KnobRange->SetStretch(false);
+  KnobRange->SetOpacity(255);
+  KnobRange->Accelerator = ' ';
+  KnobRange->DIBTabOrder = -1;
+  KnobRange->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                  int Y) { KnobRangeMouseDown(Sender, Button, Shift, X, Y); };
+  KnobRange->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
+    KnobRangeMouseMove(Sender, Shift, X, Y);
+  };
+  KnobRange->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                int Y) { KnobRangeMouseUp(Sender, Button, Shift, X, Y); };
+
+  DIBImageList = new TDIBImageList(this);
+  DIBImageList->Name = "DIBImageList";
+  for (const TImageDescription& d : kImages) {
+    TDIBImagesItem& item = DIBImageList->DIBImages().Add();
+    item.DisplayName = d.DisplayName;
+    TMemoryDIB& image = item.StoredDIB();
+    image.BeginUpdate();
+    image.SetAngle(0);
+    image.SetAutoSize(false);
+    image.SetMasked(false);
+    image.SetOpacity(255);
+    image.SetScale(100.0);
+    image.SetTransparent(d.Transparent);
+    image.SetTransparentColor(d.TransparentColor);
+    image.SetTransparentMode(d.TransparentMode);
+    const std::span<const uint8_t> block = d.Data();
+    ReadDIBData(image, block.data(), block.size());
+    image.EndUpdate();
+  }
+
+  FeedDial = dial("FeedDial", 63, 145, 400, 1, 3.5L, 0.35L);
+  FeedDial->OnChange = [this](TObject* Sender) { FeedDialChange(Sender); };
+
+  DIBSettings.SetDIBCompressor(kShuffle4RLE);
+
+  // References to the image list are resolved once every component exists.
+  ZinGround->SetDIBImageList(DIBImageList);
+  ZinGround->IndexImage().SetDIBIndex(0);
+  Knob->SetDIBImageList(DIBImageList);
+  Knob->IndexMain().SetDIBIndex(1);
+  for (TDIBDial* d : {DistanceDial, FeedDial}) {
+    d->SetDIBImageList(DIBImageList);
+    d->IndexMain().SetDIBIndex(2);
+    d->IndexPointer().SetDIBIndex(1);
+  }
+  EndLoading();
+}
+
+void TVSTEditorForm::FormCreate(TObject*) {
+  EffectModule = nullptr;
+}
+
+void TVSTEditorForm::ShowValues(const std::function<void()>& place) {
+  const bool outer = !FShowingValues;
+  FShowingValues = true;
+  try {
+    place();
+  } catch (...) {
+    if (outer)
+      FShowingValues = false;
+    throw;
+  }
+  if (outer)
+    FShowingValues = false;
+}
+
+bool TVSTEditorForm::Embed(void* parentWindow, VstIntPtr hostData) {
+  if (!CreateWindowIn(parentWindow, hostData))
+    return false;
+  BorderStyle = bsNone;
+  SetBounds(0, 0, Width(), Height());
+  ShowWindow();
+  return true;
+}
+
+void TVSTEditorForm::ProcessMessages() {
+  if (OnIdle)
+    OnIdle(*this);
+  TForm::ProcessMessages();
+}
+
+// The comparisons below are made in single precision, as the value is stored: a knob that
+// fires its change event without moving (every mouse move of a drag does) sets nothing.
+void TVSTEditorForm::DistanceDialChange(TObject*) {
+  if (!EffectModule || FShowingValues)
+    return;
+  const long double v = (long double)DistanceDial->Position() / 100 * 7 + 50;
+  if (float(v) != EffectModule->GetParameterValue(0))
+    EffectModule->SetParameterValue(0, float(v));
+}
+
+void TVSTEditorForm::FeedDialChange(TObject*) {
+  if (!EffectModule || FShowingValues)
+    return;
+  const long double v = (long double)(FeedDial->Position() + 100) / 100;
+  if (float(v) != EffectModule->GetParameterValue(1))
+    EffectModule->SetParameterValue(1, float(v));
+}
+
+void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton, TShiftState Shift, int X,
+                                        int Y) {
+  KnobRangeMouseMove(Sender, Shift, X, Y);
+  Knob->SetOpacity(175);
+}
+
+void TVSTEditorForm::KnobRangeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
+  if (Shift != ssLeft || !EffectModule)
+    return;
+  const int cx = std::clamp(X, 0, KnobRange->Width());
+  const int cy = std::clamp(Y, 0, KnobRange->Height());
+  EffectModule->SetParameterValue(2, float((long double)cx / KnobRange->Width()));
+  EffectModule->SetParameterValue(3, float((long double)cy / KnobRange->Height()));
+}
+
+void TVSTEditorForm::KnobRangeMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
+  Knob->SetOpacity(255);
+}

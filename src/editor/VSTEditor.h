@@ -1,0 +1,62 @@
+// The effect's editor: a fixed, borderless skin of 298 x 223 pixels with a background picture,
+// two knobs (Distance and Feeding) and an X/Y pad that blends the four cabinets. Its layout is a
+// fixed description applied when the form is built; its code is the handlers that turn the
+// knobs and the pad into parameter values.
+#pragma once
+
+#include "framework/DEditorForm.h"
+#include "skin/Forms.h"
+#include "skin/cDIBDial.h"
+#include "skin/cDIBImage.h"
+#include "skin/cDIBImageList.h"
+#include "skin/cDIBPanel.h"
+#include "skin/cDIBSettings.h"
+
+#include <functional>
+
+class TCustomVST1Module;
+
+class TVSTEditorForm : public TForm, public TCustomEditorForm {
+public:
+  // Reads the layout (no knob change event fires while it is read), then runs FormCreate.
+  TVSTEditorForm();
+  ~TVSTEditorForm() override;
+  const char* ClassName() const override { return "TVSTEditorForm"; }
+
+  // The form's components, in the order the layout creates them (owned by the form).
+  TDIBImageContainer* ZinGround = nullptr;
+  TDIBImage* Knob = nullptr;
+  TDIBDial* DistanceDial = nullptr;
+  TDIBImage* KnobRange = nullptr;
+  TDIBImageList* DIBImageList = nullptr;
+  TDIBDial* FeedDial = nullptr;
+  TDIBSettings DIBSettings;
+
+  // The module whose parameters the editor shows and sets; not owned.
+  TCustomVST1Module* EffectModule = nullptr;
+
+  // Runs at the start of every round of window messages, on the editor's thread.
+  std::function<void(TVSTEditorForm& form)> OnIdle;
+  // Runs place with the knobs' write-back switched off: positions set inside it only show a
+  // value, they never set one.
+  void ShowValues(const std::function<void()>& place);
+
+  // TCustomEditorForm
+  bool Embed(void* parentWindow, VstIntPtr hostData) override;
+  int ClientWidth() const override { return TForm::ClientWidth(); }
+  int ClientHeight() const override { return TForm::ClientHeight(); }
+  void Invalidate() override { TForm::Invalidate(); }
+  void ProcessMessages() override;
+  void Update() override { TForm::Update(); }
+
+private:
+  void ReadLayout();
+  void FormCreate(TObject* Sender);
+  void DistanceDialChange(TObject* Sender);
+  void FeedDialChange(TObject* Sender);
+  void KnobRangeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void KnobRangeMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void KnobRangeMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  bool FShowingValues = false;
+};
