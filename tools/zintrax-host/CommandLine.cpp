@@ -103,14 +103,66 @@ InfoOptions ParseInfo(ArgumentReader& reader) {
   return options;
 }
 
+std::pair<std::string, std::string> ParseParam(const std::string& setting) {
+  const size_t equals = setting.find('=');
+  if (equals == std::string::npos || equals == 0 || equals + 1 == setting.size())
+    throw UsageError("--param needs NAME=VALUE, not '" + setting + "'");
+  return {setting.substr(0, equals), setting.substr(equals + 1)};
+}
+
+// --plugin, --program and --param, shared by the commands that load one instance; false for
+// any other argument.
+template <class Options>
+bool ParseInstanceOption(const std::string& arg, ArgumentReader& reader, Options& options) {
+  if (arg == "--plugin")
+    options.plugin = reader.Value(arg);
+  else if (arg == "--program")
+    options.program = reader.Value(arg);
+  else if (arg == "--param")
+    options.params.push_back(ParseParam(reader.Value(arg)));
+  else
+    return false;
+  return true;
+}
+
+SnapshotOptions ParseSnapshot(ArgumentReader& reader) {
+  SnapshotOptions options;
+  options.plugin = DefaultPluginPath();
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (ParseInstanceOption(arg, reader, options))
+      continue;
+    if (arg == "--out")
+      options.out = reader.Value(arg);
+    else if (arg == "--idle")
+      options.idleMs = static_cast<int32_t>(ParseInteger(arg, reader.Value(arg), 0, 60000));
+    else
+      throw UsageError("snapshot: unknown argument " + arg);
+  }
+  if (!options.out.ends_with(".png") && !options.out.ends_with(".PNG"))
+    throw UsageError("snapshot needs --out FILE.png");
+  return options;
+}
+
+EditOptions ParseEdit(ArgumentReader& reader) {
+  EditOptions options;
+  options.plugin = DefaultPluginPath();
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (!ParseInstanceOption(arg, reader, options))
+      throw UsageError("edit: unknown argument " + arg);
+  }
+  return options;
+}
+
 RenderOptions ParseRender(ArgumentReader& reader) {
   RenderOptions options;
   options.plugin = DefaultPluginPath();
   bool haveOut = false;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (arg == "--plugin") {
-      options.plugin = reader.Value(arg);
+    if (ParseInstanceOption(arg, reader, options)) {
+      continue;
     } else if (arg == "--in") {
       options.in = reader.Value(arg);
       if (options.in.empty())
@@ -122,14 +174,6 @@ RenderOptions ParseRender(ArgumentReader& reader) {
       options.plot = reader.Value(arg);
       if (options.plot.empty())
         throw UsageError("--plot needs a file name");
-    } else if (arg == "--program") {
-      options.program = reader.Value(arg);
-    } else if (arg == "--param") {
-      const std::string setting = reader.Value(arg);
-      const size_t equals = setting.find('=');
-      if (equals == std::string::npos || equals == 0 || equals + 1 == setting.size())
-        throw UsageError("--param needs NAME=VALUE, not '" + setting + "'");
-      options.params.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
     } else if (arg == "--seed") {
       options.seed = static_cast<uint32_t>(
           ParseInteger(arg, reader.Value(arg), 0, std::numeric_limits<uint32_t>::max()));
@@ -161,7 +205,8 @@ std::string DefaultPluginPath() {
 
 Command ParseCommandLine(const std::vector<std::string>& args) {
   if (args.size() < 2)
-    throw UsageError("a command is needed: info or render (try: zintrax-host --help)");
+    throw UsageError(
+        "a command is needed: info, render, snapshot or edit (try: zintrax-host --help)");
   if (IsHelp(args[1]))
     return HelpRequest{};
   ArgumentReader reader(args);
@@ -173,6 +218,10 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
     return ParseInfo(reader);
   if (command == "render")
     return ParseRender(reader);
+  if (command == "snapshot")
+    return ParseSnapshot(reader);
+  if (command == "edit")
+    return ParseEdit(reader);
   throw UsageError("unknown command '" + command + "' (try: zintrax-host --help)");
 }
 
@@ -184,6 +233,13 @@ Usage:
       Identity, capabilities, programs and parameters of the plug-in.
   zintrax-host render --out FILE [options]
       Renders audio through the plug-in into FILE (.wav, .flac, .aiff).
+  zintrax-host snapshot --out FILE.png [--plugin PATH] [--program P] [--param N=V] [--idle MS]
+      Opens the plug-in's editor in a window, idles it for MS milliseconds (default 500) and
+      writes the window's picture. Without DISPLAY it starts a private Xvfb for the picture.
+  zintrax-host edit [--plugin PATH] [--program P] [--param N=V]
+      Opens the plug-in's editor in a window of its own on your display and prints every
+      parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
+      --param arguments that reproduce the settings with render.
 
 Render options:
   --in FILE             input audio (.wav, .flac, .aiff; a mono file feeds every input);

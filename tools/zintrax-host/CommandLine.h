@@ -29,7 +29,21 @@ struct RenderOptions {
   double tail = 0.0;                 // seconds processed after the input ends
 };
 
-using Command = std::variant<HelpRequest, InfoOptions, RenderOptions>;
+// The plug-in's state before its editor opens: a program, then parameters in order.
+struct EditorSettings {
+  std::string plugin;
+  std::optional<std::string> program;
+  std::vector<std::pair<std::string, std::string>> params;
+};
+
+struct SnapshotOptions : EditorSettings {
+  std::string out;
+  int32_t idleMs = 500; // how long the editor is idled before the picture is taken
+};
+
+struct EditOptions : EditorSettings {};
+
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions>;
 
 // The plug-in used when none is named: the one built beside this tool, when there is one.
 std::string DefaultPluginPath();

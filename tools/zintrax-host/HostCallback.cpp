@@ -47,13 +47,16 @@ HostState& Host() {
   return state;
 }
 
-VstIntPtr HostCallback(AEffect*, int32_t opcode, int32_t, VstIntPtr, void* ptr, float) {
+VstIntPtr HostCallback(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, void* ptr,
+                       float opt) {
   HostState& host = Host();
   switch (opcode) {
   case audioMasterVersion:
     return kHostVersion;
   case audioMasterAutomate:
     ++host.automations;
+    if (host.onAutomate)
+      host.onAutomate(effect, index, opt);
     return 0;
   case audioMasterGetSampleRate:
     return static_cast<VstIntPtr>(host.sampleRate);

@@ -4,6 +4,8 @@
 
 #include "framework/DAEffect.h"
 
+#include <functional>
+
 namespace zhost {
 
 // This tool hosts one instance at a time, so the facts live in one place for the process.
@@ -12,6 +14,8 @@ struct HostState {
   int32_t blockSize = 1024;
   bool processing = false; // inside the processing loop, which runs offline
   long automations = 0;    // audioMasterAutomate notices received
+  // Called with every automation notice (instance, index, normalised value) as it arrives.
+  std::function<void(AEffect*, int32_t, float)> onAutomate;
 };
 
 HostState& Host();

@@ -1,6 +1,7 @@
-// zintrax-host: loads a VST 2.x plug-in as a DAW does and shows what it is (info) or runs audio
-// through it (render).
+// zintrax-host: loads a VST 2.x plug-in as a DAW does and shows what it is (info), runs audio
+// through it (render), pictures its editor (snapshot) or opens it for a person (edit).
 #include "CommandLine.h"
+#include "EditorCommand.h"
 #include "Errors.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
       std::cout << UsageText();
     else if (const auto* info = std::get_if<InfoOptions>(&command))
       RunInfo(*info, std::cout);
+    else if (const auto* snapshot = std::get_if<SnapshotOptions>(&command))
+      RunSnapshot(*snapshot, std::cerr);
+    else if (const auto* edit = std::get_if<EditOptions>(&command))
+      RunEdit(*edit, std::cout);
     else
       RunRender(std::get<RenderOptions>(command), std::cerr);
     return 0;
