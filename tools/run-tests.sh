@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: release, sanitizers, the 32-bit record layout and the
+# Builds and runs every test suite: release, sanitizers (address and undefined behaviour; threads
+# for the editor under load), the 32-bit record layout and the
 # fuzz targets (each for a bounded time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for preset in release asan m32 fuzz; do
+for preset in release asan tsan m32 fuzz; do
   echo "== $preset =="
   cmake --workflow --preset "$preset"
 done
