@@ -63,12 +63,15 @@ private:
   fs::path FPath;
 };
 
-// Runs zintrax-host with args in folder dir; env holds extra "NAME=VALUE" settings.
+// Runs zintrax-host with args in folder dir; env holds extra "NAME=VALUE" settings, wrapper a
+// command (with its arguments) that runs the tool.
 inline Result RunHost(const TempDir& dir, const std::vector<std::string>& args,
-                      const std::vector<std::string>& env = {}) {
+                      const std::vector<std::string>& env = {}, const std::string& wrapper = "") {
   std::string command = "cd " + Quote(dir.Path().string()) + " && env";
   for (const std::string& setting : env)
     command.append(" ").append(Quote(setting));
+  if (!wrapper.empty())
+    command.append(" ").append(wrapper);
   command.append(" ").append(Quote(ZINTRAX_HOST_PATH));
   for (const std::string& arg : args)
     command.append(" ").append(Quote(arg));
