@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: release, sanitizers (address and undefined behaviour; threads
-# for the editor under load), the 32-bit record layout and the
-# fuzz targets (each for a bounded time).
+# Builds and runs every test suite: release, address and undefined-behaviour sanitizers, the
+# editor under ThreadSanitizer, the 32-bit record layout and the fuzz targets (each for a
+# bounded time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in release asan tsan m32 fuzz; do
