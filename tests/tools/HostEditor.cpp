@@ -6,7 +6,7 @@
 
 #include <cairo.h>
 
-#include <set>
+#include <vector>
 
 namespace {
 
@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 
 TEST(HostEditor, SnapshotPicturesTheEditorOfEachProgram) {
   TempDir dir;
-  std::set<std::vector<uint8_t>> pictures;
+  std::vector<std::vector<uint8_t>> pictures;
   for (const char* program : {"on stage", "encore"}) {
     const Result shot =
         RunHost(dir, {"snapshot", "--program", program, "--out", "editor.png"}, {}, "-u DISPLAY");
@@ -26,10 +26,10 @@ TEST(HostEditor, SnapshotPicturesTheEditorOfEachProgram) {
     EXPECT_EQ(cairo_image_surface_get_width(png), 298);
     EXPECT_EQ(cairo_image_surface_get_height(png), 223);
     const uint8_t* data = cairo_image_surface_get_data(png);
-    pictures.emplace(data, data + size_t(cairo_image_surface_get_stride(png)) * 223);
+    pictures.emplace_back(data, data + size_t(cairo_image_surface_get_stride(png)) * 223);
     cairo_surface_destroy(png);
   }
-  EXPECT_EQ(pictures.size(), 2u) << "the knobs and the puck show the program";
+  EXPECT_TRUE(pictures[0] != pictures[1]) << "the knobs and the puck show the program";
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"editor.png"}));
 
   const Result none =
