@@ -61,17 +61,21 @@ void TVSTEditorForm::ReadLayout() {
   ZinGround->TabOrder = 0;
   ZinGround->UseDockManager = true;
 
-  Knob = new TDIBImage(this);
-  Knob->Name = "Knob";
-  Knob->SetParent(ZinGround);
-  Knob->SetBounds(192, 104, 15, 15);
-  Knob->SetAngle(0);
-  Knob->SetCenter(false);
-  Knob->SetScale(100.0L);
-  Knob->SetStretch(false);
-  Knob->SetOpacity(255);
-  Knob->Accelerator = ' ';
-  Knob->DIBTabOrder = -1;
+  const auto image = [this](const char* name, int left, int top, int width, int height) {
+    auto* i = new TDIBImage(this);
+    i->Name = name;
+    i->SetParent(ZinGround);
+    i->SetBounds(left, top, width, height);
+    i->SetAngle(0);
+    i->SetCenter(false);
+    i->SetScale(100.0L);
+    i->SetStretch(false);
+    i->SetOpacity(255);
+    i->Accelerator = ' ';
+    i->DIBTabOrder = -1;
+    return i;
+  };
+  Knob = image("Knob", 192, 104, 15, 15);
 
   const auto dial = [this](const char* name, int left, int top, int max, int position,
                            long double horizontal, long double vertical) {
@@ -103,17 +107,7 @@ void TVSTEditorForm::ReadLayout() {
   DistanceDial = dial("DistanceDial", 14, 83, 10000, 4999, 0.35L, 0.035L);
   DistanceDial->OnChange = [this](TObject* Sender) { DistanceDialChange(Sender); };
 
-  KnobRange = new TDIBImage(this);
-  KnobRange->Name = "KnobRange";
-  KnobRange->SetParent(ZinGround);
-  KnobRange->SetBounds(152, 77, 142, 142);
-  KnobRange->SetAngle(0);
-  KnobRange->SetCenter(false);
-  KnobRange->SetScale(100.0L);
-  KnobRange->SetStretch(false);
-  KnobRange->SetOpacity(255);
-  KnobRange->Accelerator = ' ';
-  KnobRange->DIBTabOrder = -1;
+  KnobRange = image("KnobRange", 152, 77, 142, 142);
   KnobRange->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
                                   int Y) { KnobRangeMouseDown(Sender, Button, Shift, X, Y); };
   KnobRange->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {

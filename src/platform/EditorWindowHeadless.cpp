@@ -5,29 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-bool IsEmpty(const TRect& r) {
-  return r.Right <= r.Left || r.Bottom <= r.Top;
-}
-
-TRect Unite(const TRect& a, const TRect& b) {
-  if (IsEmpty(a))
-    return b;
-  if (IsEmpty(b))
-    return a;
-  return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-          std::max(a.Bottom, b.Bottom)};
-}
-
-TRect Intersect(const TRect& a, const TRect& b) {
-  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-          std::min(a.Bottom, b.Bottom)};
-  return IsEmpty(r) ? TRect{} : r;
-}
-
-} // namespace
-
 THeadlessEditorWindow::THeadlessEditorWindow(const TEditorWindowParams& params,
                                              TEditorWindowClient& client, TMillisecondClock clock)
     : FClient(client), FClock(std::move(clock)),
@@ -48,11 +25,11 @@ void THeadlessEditorWindow::Place(int32_t left, int32_t top, int32_t width, int3
 
 void THeadlessEditorWindow::Invalidate(const TRect& rect) {
   if (FAlive)
-    FDirty = Intersect(Unite(FDirty, rect), {0, 0, ClientWidth(), ClientHeight()});
+    FDirty = IntersectRect(UnionRect(FDirty, rect), {0, 0, ClientWidth(), ClientHeight()});
 }
 
 void THeadlessEditorWindow::Update() {
-  if (!FAlive || FPainting || IsEmpty(FDirty))
+  if (!FAlive || FPainting || IsEmptyRect(FDirty))
     return;
   const TRect dirty = FDirty;
   FDirty = {};
@@ -65,9 +42,9 @@ void THeadlessEditorWindow::Update() {
 void THeadlessEditorWindow::CopyToScreen(TWindowImage& image, const TRect& source) {
   if (!FAlive)
     return;
-  const TRect r = Intersect(source, {0, 0, std::min(ClientWidth(), image.Width()),
-                                     std::min(ClientHeight(), image.Height())});
-  if (IsEmpty(r))
+  const TRect r = IntersectRect(source, {0, 0, std::min(ClientWidth(), image.Width()),
+                                         std::min(ClientHeight(), image.Height())});
+  if (IsEmptyRect(r))
     return;
   FCopies.push_back(r);
   const size_t rowBytes = size_t(r.Right - r.Left) * 4;

@@ -31,25 +31,6 @@ namespace {
 constexpr uint32_t kDoubleClickMs = 500;
 constexpr int kDoubleClickDistance = 4;
 
-bool IsEmpty(const TRect& r) {
-  return r.Right <= r.Left || r.Bottom <= r.Top;
-}
-
-TRect Unite(const TRect& a, const TRect& b) {
-  if (IsEmpty(a))
-    return b;
-  if (IsEmpty(b))
-    return a;
-  return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-          std::max(a.Bottom, b.Bottom)};
-}
-
-TRect Intersect(const TRect& a, const TRect& b) {
-  TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-          std::min(a.Bottom, b.Bottom)};
-  return IsEmpty(r) ? TRect{} : r;
-}
-
 // Our error handler for the span of one method. Traps nest (a method calling another, the
 // client calling in from a callback, several windows) and form a list, so that the handler
 // can tell our displays from the host's; the mutex guards the list against a host thread whose
@@ -225,11 +206,11 @@ public:
 
   void Invalidate(const TRect& rect) override {
     if (!FGone)
-      FDirty = Intersect(Unite(FDirty, rect), {0, 0, FWidth, FHeight});
+      FDirty = IntersectRect(UnionRect(FDirty, rect), {0, 0, FWidth, FHeight});
   }
 
   void Update() override {
-    if (ReportGone() || FPainting || IsEmpty(FDirty))
+    if (ReportGone() || FPainting || IsEmptyRect(FDirty))
       return;
     const TRect dirty = FDirty;
     FDirty = {};
@@ -242,9 +223,9 @@ public:
   void CopyToScreen(TWindowImage& image, const TRect& source) override {
     if (FGone)
       return;
-    const TRect r = Intersect(
+    const TRect r = IntersectRect(
         source, {0, 0, std::min(FWidth, image.Width()), std::min(FHeight, image.Height())});
-    if (IsEmpty(r))
+    if (IsEmptyRect(r))
       return;
     TErrorTrap trap(FDisplay, FWindow, FGone);
     if (!FStaging.Image && !MakeStaging())

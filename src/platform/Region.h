@@ -20,6 +20,12 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+// Rectangles with exclusive Right and Bottom: empty when they hold no pixel; the union is the
+// smallest rectangle holding both (an empty one adds nothing); an empty intersection is all 0.
+bool IsEmptyRect(const TRect& r);
+TRect UnionRect(const TRect& a, const TRect& b);
+TRect IntersectRect(const TRect& a, const TRect& b);
+
 // A set of pixels as rectangles whose Right and Bottom are exclusive. The rectangles do not
 // overlap when built by the image helpers, so uniting two regions is appending their lists.
 struct TRegion {

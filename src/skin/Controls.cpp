@@ -230,9 +230,8 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TWinControl::InvalidateRect(const TRect& rect) {
-  const TRect clipped{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, Width()),
-                      std::min(rect.Bottom, Height())};
-  if (!Visible() || clipped.Right <= clipped.Left || clipped.Bottom <= clipped.Top || !Parent())
+  const TRect clipped = IntersectRect(rect, ClientRect());
+  if (!Visible() || IsEmptyRect(clipped) || !Parent())
     return;
   Parent()->InvalidateRect(
       {clipped.Left + Left(), clipped.Top + Top(), clipped.Right + Left(), clipped.Bottom + Top()});

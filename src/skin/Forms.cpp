@@ -125,9 +125,8 @@ void TCustomForm::WindowPaint(const TRect& dirty) {
     if (!windowed || !windowed->Visible())
       continue;
     const TRect b = windowed->BoundsRect();
-    const TRect r{std::max(dirty.Left, b.Left), std::max(dirty.Top, b.Top),
-                  std::min(dirty.Right, b.Right), std::min(dirty.Bottom, b.Bottom)};
-    if (r.Right > r.Left && r.Bottom > r.Top)
+    const TRect r = IntersectRect(dirty, b);
+    if (!IsEmptyRect(r))
       windowed->PaintWindow({r.Left - b.Left, r.Top - b.Top, r.Right - b.Left, r.Bottom - b.Top});
   }
 }

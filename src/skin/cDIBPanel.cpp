@@ -6,14 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool Meets(const TRect& a, const TRect& b) {
-  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
-}
-
-} // namespace
-
 // --- TCustomDIBContainer -------------------------------------------------------------------
 
 TCustomDIBContainer::TCustomDIBContainer(TComponent* owner) : TWinControl(owner) {
@@ -83,7 +75,7 @@ void TCustomDIBContainer::PaintWindow(const TRect& requested) {
   PaintBackground(dirty);
   for (TControl* c : std::vector<TControl*>(Controls())) {
     auto* control = dynamic_cast<TCustomDIBControl*>(c);
-    if (!control || !control->Visible() || !Meets(control->BoundsRect(), dirty))
+    if (!control || !control->Visible() || IsEmptyRect(IntersectRect(control->BoundsRect(), dirty)))
       continue;
     FScratchBuffer.SetSize(control->Width(), control->Height());
     FScratchBuffer.ResetAttributes();

@@ -12,15 +12,6 @@
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 class TNamedImage : public TDIBImage {
 public:
   TNamedImage(TComponent* owner, const char* property) : TDIBImage(owner) {

@@ -13,15 +13,6 @@
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 // A 71 x 68 knob at (0, 0) with a face and a 14 x 14 pointer, turning 280 degrees from 220.
 struct TKnob : TSkinForm {
   TKnob() : TSkinForm(200, 150) {

@@ -8,6 +8,8 @@
 #include "skin/cDIBPanel.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class TSkinForm {
 public:
@@ -52,6 +54,16 @@ public:
 private:
   TEditorWindowFactory FPrevious;
 };
+
+// The message of what the action raised, or the empty text.
+inline std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
 
 // An image of one colour for the list (0x00BBGGRR), optionally keyed on black.
 inline void AddImage(TDIBImageList& list, int width, int height, TColor colour,
