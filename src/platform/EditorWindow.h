@@ -83,9 +83,9 @@ public:
   virtual void Invalidate(const TRect& rect) = 0;
   // Paints what is marked now, through the client's WindowPaint.
   virtual void Update() = 0;
-  // Inside WindowPaint: copies the rectangle source of image (window coordinates, since the
-  // image covers the window from its top-left corner) to the screen.
-  virtual void CopyToScreen(TWindowImage& image, const TRect& source) = 0;
+  // Inside WindowPaint: copies the rectangle source of image to the screen, the image's
+  // top-left pixel lying at origin of the window; what falls outside either is left out.
+  virtual void CopyToScreen(TWindowImage& image, const TRect& source, TPoint origin) = 0;
 
   // Keeps delivering the pointer to this window while a button is held outside it.
   virtual void SetCapture() = 0;

@@ -39,18 +39,19 @@ void THeadlessEditorWindow::Update() {
   FPainting = false;
 }
 
-void THeadlessEditorWindow::CopyToScreen(TWindowImage& image, const TRect& source) {
+void THeadlessEditorWindow::CopyToScreen(TWindowImage& image, const TRect& source, TPoint origin) {
   if (!FAlive)
     return;
-  const TRect r = IntersectRect(source, {0, 0, std::min(ClientWidth(), image.Width()),
-                                         std::min(ClientHeight(), image.Height())});
+  const TRect inImage = IntersectRect(source, {0, 0, image.Width(), image.Height()});
+  const TRect r = IntersectRect(OffsetRect(inImage, origin), {0, 0, ClientWidth(), ClientHeight()});
   if (IsEmptyRect(r))
     return;
   FCopies.push_back(r);
   const size_t rowBytes = size_t(r.Right - r.Left) * 4;
   for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    const size_t imageRow = size_t(image.Height() - 1 - (y - origin.Y));
     const uint8_t* from =
-        image.Bits() + (size_t(image.Height() - 1 - y) * size_t(image.Width()) + r.Left) * 4;
+        image.Bits() + (imageRow * size_t(image.Width()) + size_t(r.Left - origin.X)) * 4;
     std::memcpy(&FScreen[(size_t(y) * size_t(ClientWidth()) + r.Left) * 4], from, rowBytes);
   }
 }

@@ -23,7 +23,7 @@ public:
   int32_t ClientHeight() const override { return FBounds.Bottom - FBounds.Top; }
   void Invalidate(const TRect& rect) override;
   void Update() override;
-  void CopyToScreen(TWindowImage& image, const TRect& source) override;
+  void CopyToScreen(TWindowImage& image, const TRect& source, TPoint origin) override;
   void SetCapture() override { FCaptured = FAlive; }
   void ReleaseCapture() override { FCaptured = false; }
   bool StartTimer(uint32_t id, uint32_t intervalMs) override;
@@ -44,7 +44,7 @@ public:
   bool TimerRunning(uint32_t id) const { return FTimers.Running(id); }
   // Width * Height pixels of 4 bytes (blue, green, red, alpha), top row first.
   const std::vector<uint8_t>& Screen() const { return FScreen; }
-  // The rectangles copied to the screen since the last ClearCopies.
+  // The rectangles of the window copied to since the last ClearCopies.
   const std::vector<TRect>& Copies() const { return FCopies; }
   void ClearCopies() { FCopies.clear(); }
   int PaintCount() const { return FPaints; }

@@ -220,17 +220,17 @@ public:
     ReportGone();
   }
 
-  void CopyToScreen(TWindowImage& image, const TRect& source) override {
+  void CopyToScreen(TWindowImage& image, const TRect& source, TPoint origin) override {
     if (FGone)
       return;
-    const TRect r = IntersectRect(
-        source, {0, 0, std::min(FWidth, image.Width()), std::min(FHeight, image.Height())});
+    const TRect inImage = IntersectRect(source, {0, 0, image.Width(), image.Height()});
+    const TRect r = IntersectRect(OffsetRect(inImage, origin), {0, 0, FWidth, FHeight});
     if (IsEmptyRect(r))
       return;
     TErrorTrap trap(FDisplay, FWindow, FGone);
     if (!FStaging.Image && !MakeStaging())
       return;
-    Convert(image, r);
+    Convert(image, r, origin);
     const unsigned width = unsigned(r.Right - r.Left);
     const unsigned height = unsigned(r.Bottom - r.Top);
 #ifdef ZINTRAX_HAVE_XSHM
@@ -447,12 +447,15 @@ private:
   }
 
   // Copies rectangle r of image (B, G, R, A, bottom row first) into the staging image.
-  void Convert(TWindowImage& image, const TRect& r) {
+  // Copies the window rectangle r of the staging image from image, whose top-left pixel lies at
+  // origin of the window.
+  void Convert(TWindowImage& image, const TRect& r, TPoint origin) {
     XImage* target = FStaging.Image;
     const size_t width = size_t(r.Right - r.Left);
     auto row = [&](int32_t y) {
-      return image.Bits() +
-             (size_t(image.Height() - 1 - y) * size_t(image.Width()) + size_t(r.Left)) * 4;
+      return image.Bits() + (size_t(image.Height() - 1 - (y - origin.Y)) * size_t(image.Width()) +
+                             size_t(r.Left - origin.X)) *
+                                4;
     };
     if (FStaging.SameLayout) {
       for (int32_t y = r.Top; y < r.Bottom; ++y)

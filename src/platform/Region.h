@@ -25,6 +25,9 @@ struct TRect {
 bool IsEmptyRect(const TRect& r);
 TRect UnionRect(const TRect& a, const TRect& b);
 TRect IntersectRect(const TRect& a, const TRect& b);
+constexpr TRect OffsetRect(const TRect& r, TPoint by) {
+  return {r.Left + by.X, r.Top + by.Y, r.Right + by.X, r.Bottom + by.Y};
+}
 
 // A set of pixels as rectangles whose Right and Bottom are exclusive. The rectangles do not
 // overlap when built by the image helpers, so uniting two regions is appending their lists.

@@ -85,12 +85,8 @@ void TCustomDIBContainer::PaintWindow(const TRect& requested) {
     AfterPaint(this, FBackBuffer);
   FBackBuffer.SetClipRect({0, 0, FBackBuffer.Width() - 1, FBackBuffer.Height() - 1});
   TCustomForm* form = GetParentForm(this);
-  if (form && form->HasWindow() && FBackBuffer.WindowImage()) {
-    const TPoint o = WindowOrigin();
-    if (o.X != 0 || o.Y != 0)
-      return; // the back buffer covers the window from its top-left corner only
-    form->Window()->CopyToScreen(*FBackBuffer.WindowImage(), dirty);
-  }
+  if (form && form->HasWindow() && FBackBuffer.WindowImage())
+    form->Window()->CopyToScreen(*FBackBuffer.WindowImage(), dirty, WindowOrigin());
 }
 
 void TCustomDIBContainer::CaptureReleased(TControl* control, TPoint point) {

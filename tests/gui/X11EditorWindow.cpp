@@ -277,7 +277,7 @@ TEST_F(X11Window, PaintsExposureAndCopiesOnlyTheDirtyRectangle) {
         p[0] = uint8_t(x), p[1] = uint8_t(y), p[2] = red, p[3] = 255;
       }
   };
-  Client.OnPaint = [&](const TRect& dirty) { w->CopyToScreen(*image, dirty); };
+  Client.OnPaint = [&](const TRect& dirty) { w->CopyToScreen(*image, dirty, {0, 0}); };
   fill(0x10);
   w->Show();
   ASSERT_TRUE(Pump(*w, [&] { return !Client.Paints.empty(); }));
@@ -355,7 +355,7 @@ TEST_F(X11Window, RefusesMissingParentsAndLeavesNothingBehind) {
     auto w = Make(Parent);
     ASSERT_NE(w, nullptr);
     auto image = CreateWindowImage(kWidth, kHeight);
-    Client.OnPaint = [&](const TRect& dirty) { w->CopyToScreen(*image, dirty); };
+    Client.OnPaint = [&](const TRect& dirty) { w->CopyToScreen(*image, dirty, {0, 0}); };
     w->Show();
     w->Invalidate({0, 0, kWidth, kHeight});
     w->Update();

@@ -111,6 +111,18 @@ TEST(DIBContainer, TilesFillsAndRepaintsOnlyOnChange) {
   EXPECT_EQ(s.Window().PaintCount(), paints + 2);
 }
 
+TEST(DIBContainer, AContainerAwayFromTheWindowsCornerPaintsAtItsPlace) {
+  TSkinForm s(120, 90);
+  s.Container->SetAlign(alNone);
+  s.Container->SetBounds(20, 10, 50, 40);
+  s.Show();
+  EXPECT_EQ(s.Screen(20, 10), 0x302010u);
+  EXPECT_EQ(s.Screen(69, 49), 0x302010u);
+  EXPECT_EQ(s.Screen(19, 10), 0u);
+  EXPECT_EQ(s.Screen(70, 49), 0u);
+  EXPECT_EQ(s.Window().Copies(), (std::vector<TRect>{{20, 10, 70, 50}}));
+}
+
 struct TMouseLog {
   std::vector<std::string> Events;
   void Attach(TCustomDIBControl& c, const std::string& name) {
