@@ -45,12 +45,18 @@ constexpr TPublishedProperty kDialProperties[] = {
   throw Exception(std::string("Cannot assign a ") + source.ClassName() + " to a " + target);
 }
 
+// A value beyond the 32-bit range becomes its nearest end (NaN gives 0).
 int32_t Saturate(long double v) {
   constexpr long double kLow = std::numeric_limits<int32_t>::min();
   constexpr long double kHigh = std::numeric_limits<int32_t>::max();
   if (std::isnan(v))
     return 0;
   return int32_t(std::clamp(v, kLow, kHigh));
+}
+
+int32_t Saturate(int64_t v) {
+  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                     std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
@@ -265,25 +271,22 @@ void TAbstractDIBDial::MouseDown(TMouseButton button, TShiftState shift, int x, 
   FDragStartPosition = FPosition;
   FDragStartPoint = {x, y};
   const int64_t t = PositionFromPoint(x, y);
-  const auto clampToInt = [](int64_t v) {
-    return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-  };
   switch (HitTest(x, y)) {
   case dhpPointer:
   case dhpNone:
     BeginDrag();
     break;
   case dhpSmallDecrease:
-    SetPosition(clampToInt(std::max<int64_t>(int64_t(FPosition) - FSmallChange, t)));
+    SetPosition(Saturate(std::max<int64_t>(int64_t(FPosition) - FSmallChange, t)));
     break;
   case dhpSmallIncrease:
-    SetPosition(clampToInt(std::min<int64_t>(int64_t(FPosition) + FSmallChange, t)));
+    SetPosition(Saturate(std::min<int64_t>(int64_t(FPosition) + FSmallChange, t)));
     break;
   case dhpPageDecrease:
-    SetPosition(clampToInt(std::max<int64_t>(int64_t(FPosition) - FPageSize, t)));
+    SetPosition(Saturate(std::max<int64_t>(int64_t(FPosition) - FPageSize, t)));
     break;
   case dhpPageIncrease:
-    SetPosition(clampToInt(std::min<int64_t>(int64_t(FPosition) + FPageSize, t)));
+    SetPosition(Saturate(std::min<int64_t>(int64_t(FPosition) + FPageSize, t)));
     break;
   }
 }

@@ -107,21 +107,13 @@ std::string Rounded(const std::string& display) {
   return text;
 }
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ')
-    text.pop_back();
-  while (!text.empty() && text.front() == ' ')
-    text.erase(text.begin());
-  return text;
-}
-
 // The text a text opcode writes for a parameter, read from a zeroed buffer far larger than
 // any bound (the instance is mid-call in its own notice, so the handle's helpers are not used).
 std::string ParameterText(AEffect* effect, int32_t opcode, int32_t index) {
   char text[512] = {};
   effect->dispatcher(effect, opcode, index, 0, text, 0.0f);
   text[sizeof text - 1] = '\0';
-  return Trimmed(text);
+  return Trim(text);
 }
 
 } // namespace
@@ -158,7 +150,7 @@ void RunEdit(const EditOptions& options, std::ostream& out) {
   const Plugin& p = editor.Instance();
   std::string line = "render";
   for (int32_t i = 0; i < p.NumParams(); ++i) {
-    const std::string setting = Trimmed(p.ParameterName(i)) + "=" + Trimmed(p.ParameterDisplay(i));
+    const std::string setting = Trim(p.ParameterName(i)) + "=" + Trim(p.ParameterDisplay(i));
     line += setting.find_first_of(" \"'") == std::string::npos ? " --param " + setting
                                                                : " --param '" + setting + "'";
   }

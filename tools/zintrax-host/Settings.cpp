@@ -24,13 +24,6 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
          });
 }
 
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // A text that is one finite number and nothing else.
 std::optional<double> Number(const std::string& text) {
   const std::string trimmed = Trim(text);
@@ -101,6 +94,13 @@ bool SearchNormalised(const Plugin& plugin, int32_t index, double target) {
 }
 
 } // namespace
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos)
+    return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 int32_t SelectProgram(const Plugin& plugin, const std::string& nameOrIndex) {
   const int32_t count = plugin.NumPrograms();

@@ -22,6 +22,9 @@ int32_t FindParameter(const Plugin& plugin, const std::string& name);
 // Throws UsageError when the value cannot be set.
 void SetParameterText(const Plugin& plugin, int32_t index, const std::string& value);
 
+// The text without the spaces and tabs around it.
+std::string Trim(const std::string& text);
+
 // The parameter's display and unit, as "300 cm".
 std::string DisplayWithLabel(const Plugin& plugin, int32_t index);
 
