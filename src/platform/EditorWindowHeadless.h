@@ -32,8 +32,6 @@ public:
 
   // --- the caller's side ---
   void Post(const TWindowMouseEvent& event) { FQueue.push_back(event); }
-  // Exposure as the window system reports it when the window is uncovered.
-  void Expose(const TRect& rect) { Invalidate(rect); }
   // The window system destroys the window (its parent went away).
   void DestroyFromOutside();
 
@@ -41,15 +39,12 @@ public:
   bool Visible() const { return FVisible; }
   bool Captured() const { return FCaptured; }
   TRect Bounds() const { return FBounds; }
-  bool TimerRunning(uint32_t id) const { return FTimers.Running(id); }
   // Width * Height pixels of 4 bytes (blue, green, red, alpha), top row first.
   const std::vector<uint8_t>& Screen() const { return FScreen; }
   // The rectangles of the window copied to since the last ClearCopies.
   const std::vector<TRect>& Copies() const { return FCopies; }
   void ClearCopies() { FCopies.clear(); }
   int PaintCount() const { return FPaints; }
-  // The rectangle the next Update paints (empty when nothing is marked).
-  TRect Dirty() const { return FDirty; }
 
 private:
   TEditorWindowClient& FClient;

@@ -14,7 +14,6 @@ public:
   bool Start(uint32_t id, uint32_t intervalMs, uint64_t now);
   void Stop(uint32_t id);
   bool Running(uint32_t id) const;
-  bool Empty() const { return FTimers.empty(); }
   // The timers due at now, in the order they were started; each is scheduled anew. A timer
   // that is late by more than its interval starts its next interval at now.
   std::vector<uint32_t> TakeDue(uint64_t now);

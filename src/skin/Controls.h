@@ -159,7 +159,6 @@ public:
 
   TWinControl* Parent() const { return FParent; }
   virtual void SetParent(TWinControl* parent);
-  virtual bool IsWindowed() const { return false; }
 
   // Asks for the control's rectangle to be painted again.
   virtual void Invalidate();
@@ -207,7 +206,6 @@ public:
   ~TWinControl() override;
 
   const char* ClassName() const override { return "TWinControl"; }
-  bool IsWindowed() const override { return true; }
 
   const std::vector<TControl*>& Controls() const { return FControls; }
   // The topmost visible and enabled control at the point (client coordinates), or null.
