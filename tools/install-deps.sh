@@ -9,6 +9,7 @@ packages=(
   libx11-dev libxext-dev libxtst-dev
   g++-multilib qemu-user
   xvfb xdotool
+  mingw-w64 wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 xauth
   ardour
 )
 missing=()
