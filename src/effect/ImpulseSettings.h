@@ -1,9 +1,10 @@
 // The impulse table an opening effect uses, chosen by the settings store: the table file that
 // "Impulse File" names, or the embedded table; then single cabinets from the files that
-// "1x12 File", "2x12 File", "4x10 File" and "4x12 File" name. When a cabinet file was read,
-// the whole table is written to "Impulses.pcm" in the store's folder, "Impulse File" is set
-// to that file's absolute path, the cabinet values are removed (only once the table file
-// has been written whole), and a message tells the person so.
+// "1x12 File", "2x12 File", "4x10 File" and "4x12 File" name. When a cabinet file was read
+// and the store is writable, the whole table is written to "Impulses.pcm" in the store's data
+// folder, "Impulse File" is set to that file's absolute path, the cabinet values are removed
+// (only once the table file and "Impulse File" have been written), and a message tells the
+// person so. A store that can only be read is left as it is and nothing is shown.
 #pragma once
 
 #include "effect/ImpulseTable.h"

@@ -1,6 +1,13 @@
 #include "platform/MessageBox.h"
 
+#ifdef _WIN32
+#include "platform/WideText.h"
+
+#include <windows.h>
+#else
 #include <cstdio>
+#endif
+
 #include <mutex>
 
 namespace {
@@ -14,9 +21,18 @@ TMessageBoxHandler& Handler() {
   return handler;
 }
 
+#ifdef _WIN32
+// Modal for every window of the calling thread (the host's), with one OK button; answers when
+// the person has dismissed it.
+void PlatformMessageBox(const std::string& caption, const std::string& text) {
+  MessageBoxW(nullptr, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(),
+              MB_OK | MB_TASKMODAL);
+}
+#else
 void PlatformMessageBox(const std::string& caption, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
+#endif
 } // namespace
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {

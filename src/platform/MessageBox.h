@@ -1,5 +1,6 @@
-// A message to a person, shown modally on Windows and written to standard error on Linux
-// (a modal window would hang batch rendering). Tests replace it with their own handler.
+// A message to a person, shown in a modal box with one OK button on Windows and written to
+// standard error on Linux (a modal window would hang batch rendering). Tests replace it with
+// their own handler.
 #pragma once
 
 #include <functional>

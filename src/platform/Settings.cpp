@@ -24,6 +24,8 @@ std::filesystem::path FromEnvironment(const char* name) {
 
 TSettingsStore::TSettingsStore() : TSettingsStore(DefaultPath()) {}
 
+TSettingsStore::~TSettingsStore() = default;
+
 TSettingsStore::TSettingsStore(std::filesystem::path path) : FPath(std::move(path)) {
   // Only a regular file is read: a pipe in its place would block the caller.
   std::error_code error;
@@ -54,6 +56,16 @@ std::filesystem::path TSettingsStore::DefaultPath() {
     config = (home.empty() ? std::filesystem::current_path(error) : home) / ".config";
   }
   return config / "Merrowlake" / "Zintrax.conf";
+}
+
+bool TSettingsStore::Writable() const {
+  return true;
+}
+
+std::filesystem::path TSettingsStore::DataFolder() const {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(FPath, error);
+  return error ? std::filesystem::path() : absolute.parent_path();
 }
 
 std::optional<std::string> TSettingsStore::Read(std::string_view name) const {
