@@ -1,0 +1,32 @@
+# cpack in a build tree: on Windows a zip that holds Zintrax.dll alone (to unpack into the
+# host's VST 2.x folder), elsewhere a Debian package of the plug-in in /usr/lib/vst and
+# zintrax-host in /usr/bin.
+set(CPACK_PACKAGE_NAME Zintrax)
+set(CPACK_PACKAGE_VENDOR Merrowlake)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "VST 2.x effect: acoustic feedback between an instrument and its loudspeaker cabinet")
+set(CPACK_PACKAGE_CONTACT "Zintrax developers <zintrax@merrowlake.invalid>")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+elseif(TARGET zintrax-host AND TARGET Zintrax)
+  # The package holds its own component, so that the developers' tools installed beside the
+  # plug-in by `cmake --install` stay out of it.
+  install(TARGETS Zintrax LIBRARY DESTINATION lib/vst COMPONENT package)
+  install(TARGETS zintrax-host RUNTIME DESTINATION bin COMPONENT package)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_COMPONENTS_ALL package)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_PACKAGE_NAME zintrax)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  return()
+endif()
+
+include(CPack)
