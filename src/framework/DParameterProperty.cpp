@@ -69,6 +69,14 @@ float TCustomVstParameterProperty::RealToNormalized(float value) const {
 }
 
 float TCustomVstParameterProperty::SmoothValue(float x) {
+  // Without smoothing both stages take x as it is. Through the formula, a state left far above x
+  // by an earlier host value (1e30 maps to a real 7e32) would cancel x away: the next ordinary
+  // value would come out as 0.
+  if (SmoothingFactor == 1.0f) {
+    FSmoothStates[0] = x;
+    FSmoothStates[1] = x;
+    return x;
+  }
   FSmoothStates[0] =
       Rounded(FSmoothStates[0] + (static_cast<double>(x) - FSmoothStates[0]) * SmoothingFactor);
   FSmoothStates[1] =
