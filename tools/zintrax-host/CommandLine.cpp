@@ -2,9 +2,11 @@
 
 #include "Errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 namespace zhost {
@@ -15,6 +17,7 @@ constexpr int32_t kMaxBlock = 65536;
 constexpr int32_t kMinSampleRate = 8000;
 constexpr int32_t kMaxSampleRate = 768000;
 constexpr double kMaxTail = 3600.0;
+constexpr int64_t kMaxRepeat = 1000;
 
 int64_t ParseInteger(const std::string& option, const std::string& text, int64_t min, int64_t max) {
   errno = 0;
@@ -193,20 +196,81 @@ RenderOptions ParseRender(ArgumentReader& reader) {
   return options;
 }
 
+std::vector<std::string> ParseNames(const std::string& option, const std::string& list) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string name = list.substr(start, comma - start);
+    if (name.empty())
+      throw UsageError(option + " needs test names or groups separated by commas, not '" + list +
+                       "'");
+    names.push_back(name);
+    start = comma + 1;
+  }
+  return names;
+}
+
+ValidateOptions ParseValidate(ArgumentReader& reader) {
+  ValidateOptions options;
+  bool named = false;
+  const auto name = [&](const std::string& plugin) {
+    if (named)
+      throw UsageError("validate takes one plug-in, not also '" + plugin + "'");
+    options.plugin = plugin;
+    named = true;
+  };
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (arg == "--plugin") {
+      name(reader.Value(arg));
+    } else if (arg == "--strictness") {
+      options.strictness = static_cast<int>(ParseInteger(arg, reader.Value(arg), 1, 10));
+    } else if (arg == "--seed") {
+      options.seed = static_cast<uint32_t>(
+          ParseInteger(arg, reader.Value(arg), 0, std::numeric_limits<uint32_t>::max()));
+    } else if (arg == "--gui") {
+      reader.NoValue(arg);
+      options.gui = true;
+    } else if (arg == "--repeat") {
+      options.repeat = static_cast<int>(ParseInteger(arg, reader.Value(arg), 1, kMaxRepeat));
+    } else if (arg == "--only") {
+      const std::vector<std::string> names = ParseNames(arg, reader.Value(arg));
+      options.only.insert(options.only.end(), names.begin(), names.end());
+    } else if (arg == "--json") {
+      options.json = reader.Value(arg);
+      if (options.json.empty())
+        throw UsageError("--json needs a file name");
+    } else if (!arg.empty() && arg.front() == '-') {
+      throw UsageError("validate: unknown option " + arg);
+    } else {
+      name(arg);
+    }
+  }
+  if (!named)
+    options.plugin = DefaultPluginPath();
+  return options;
+}
+
 } // namespace
 
 std::string DefaultPluginPath() {
+  std::error_code error;
 #ifdef ZINTRAX_DEFAULT_PLUGIN
-  return ZINTRAX_DEFAULT_PLUGIN;
-#else
-  return {};
+  if (std::filesystem::exists(ZINTRAX_DEFAULT_PLUGIN, error))
+    return ZINTRAX_DEFAULT_PLUGIN;
 #endif
+  // Installed: the plug-in sits in lib/vst beside the bin folder that holds this program.
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error)
+    return {};
+  return (self.parent_path().parent_path() / "lib" / "vst" / "Zintrax.so").string();
 }
 
 Command ParseCommandLine(const std::vector<std::string>& args) {
   if (args.size() < 2)
     throw UsageError(
-        "a command is needed: info, render, snapshot or edit (try: zintrax-host --help)");
+        "a command is needed: info, render, snapshot, edit or validate (try: zintrax-host --help)");
   if (IsHelp(args[1]))
     return HelpRequest{};
   ArgumentReader reader(args);
@@ -222,6 +286,8 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
     return ParseSnapshot(reader);
   if (command == "edit")
     return ParseEdit(reader);
+  if (command == "validate")
+    return ParseValidate(reader);
   throw UsageError("unknown command '" + command + "' (try: zintrax-host --help)");
 }
 
@@ -240,6 +306,10 @@ Usage:
       Opens the plug-in's editor in a window of its own on your display and prints every
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.
+  zintrax-host validate [PLUGIN] [options]
+      Runs a suite of tests against any VST 2.x plug-in, each in a process of its own, and
+      prints one line per test (PASS name, FAIL name: what and where, SKIP name: why), then
+      "N passed, N failed". A crash or hang of the plug-in fails the test it happened in.
 
 Render options:
   --in FILE             input audio (.wav, .flac, .aiff; a mono file feeds every input);
@@ -253,7 +323,15 @@ Render options:
   --tail SECONDS        keep processing silence after the input ends (default 0)
   --plot FILE.png       also draw the input and output waveforms
 
-Exit status: 0 done, 1 the plug-in or a file failed, 2 bad arguments.
+Validate options:
+  --strictness 1..10    higher runs longer and stricter tests; 10 runs all (default 5)
+  --seed N              seed of the random values the tests use (default 1)
+  --gui                 also test the editor (a private Xvfb when DISPLAY is unset)
+  --repeat N            run each test N times, with the seeds seed, seed+1, ... (default 1)
+  --only NAME,...       only these tests, or groups of tests such as "audio"
+  --json FILE           also write the results, with each test's notes, as JSON
+
+Exit status: 0 done, 1 the plug-in, a file or a validation test failed, 2 bad arguments.
 No output file is left behind unless the whole render succeeded.
 )";
 }

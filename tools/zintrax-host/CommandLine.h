@@ -43,9 +43,21 @@ struct SnapshotOptions : EditorSettings {
 
 struct EditOptions : EditorSettings {};
 
-using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions>;
+struct ValidateOptions {
+  std::string plugin;
+  int strictness = 5; // 1..10: higher runs longer and stricter tests, 10 runs every test
+  uint32_t seed = 1;
+  bool gui = false; // also the editor's tests (with a private Xvfb when DISPLAY is unset)
+  int repeat = 1;   // runs of each test, with seeds seed, seed + 1, ...
+  std::vector<std::string> only; // test names or groups; empty: all
+  std::string json;              // empty: no JSON report
+};
 
-// The plug-in used when none is named: the one built beside this tool, when there is one.
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions,
+                             ValidateOptions>;
+
+// The plug-in used when none is named: the one built beside this tool, or else the one installed
+// beside it (../lib/vst/Zintrax.so from the program's folder).
 std::string DefaultPluginPath();
 
 // Throws UsageError with a message that names the offending argument.

@@ -49,9 +49,15 @@ HostWindow::HostWindow(int width, int height, const std::string& title) {
 }
 
 HostWindow::~HostWindow() {
+  Destroy();
+  XCloseDisplay(FDisplay);
+}
+
+void HostWindow::Destroy() {
   if (FWindow)
     XDestroyWindow(FDisplay, FWindow);
-  XCloseDisplay(FDisplay);
+  XSync(FDisplay, False);
+  FWindow = 0;
 }
 
 void* HostWindow::Handle() const {

@@ -28,6 +28,8 @@ public:
   void Show();
   // Handles the window's own events; false once the user has closed it.
   bool Pump();
+  // Destroys the window now, as a host that goes away before closing the editor does.
+  void Destroy();
   // The window's pixels (with whatever the plug-in's editor shows in it), as 0x00RRGGBB,
   // top row first.
   std::vector<uint32_t> Capture(int width, int height) const;

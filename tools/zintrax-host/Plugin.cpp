@@ -30,7 +30,7 @@ struct LibraryCloser {
 
 } // namespace
 
-Plugin::Plugin(const std::string& path) : FPath(path) {
+Plugin::Plugin(const std::string& path, const EntryChoice& entry) : FPath(path) {
   struct stat info {};
   if (path.empty())
     throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
@@ -47,13 +47,22 @@ Plugin::Plugin(const std::string& path) : FPath(path) {
     const char* reason = dlerror();
     throw HostError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
   }
-  void* symbol = dlsym(library.get(), "VSTPluginMain");
-  if (symbol == nullptr)
-    symbol = dlsym(library.get(), "main");
-  if (symbol == nullptr)
-    throw HostError(path + " is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main");
+  void* symbol = nullptr;
+  if (!entry.name.empty()) {
+    symbol = dlsym(library.get(), entry.name.c_str());
+    if (symbol == nullptr)
+      throw HostError(path + " exports no " + entry.name);
+  } else {
+    symbol = dlsym(library.get(), "VSTPluginMain");
+    if (symbol == nullptr)
+      symbol = dlsym(library.get(), "main");
+    if (symbol == nullptr)
+      throw HostError(path +
+                      " is not a VST 2.x plug-in: it exports neither VSTPluginMain nor main");
+  }
 
-  AEffect* effect = reinterpret_cast<EntryPoint>(symbol)(&HostCallback);
+  AEffect* effect =
+      reinterpret_cast<EntryPoint>(symbol)(entry.callback ? entry.callback : &HostCallback);
   if (effect == nullptr)
     throw HostError(path + ": the plug-in refused to create an instance");
   if (effect->magic != kEffectMagic || effect->dispatcher == nullptr ||

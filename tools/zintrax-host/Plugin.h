@@ -9,10 +9,17 @@
 
 namespace zhost {
 
+// How an instance is created: through which entry point (empty: VSTPluginMain, else main), handed
+// which host callback (null: this host's own).
+struct EntryChoice {
+  std::string name;
+  audioMasterCallback callback = nullptr;
+};
+
 class Plugin {
 public:
   // Opens the library and creates one instance; throws HostError with the reason otherwise.
-  explicit Plugin(const std::string& path);
+  explicit Plugin(const std::string& path, const EntryChoice& entry = {});
   // Closes the instance (effClose) if it is still open, then the library.
   ~Plugin();
   Plugin(const Plugin&) = delete;

@@ -1,10 +1,12 @@
 // zintrax-host: loads a VST 2.x plug-in as a DAW does and shows what it is (info), runs audio
-// through it (render), pictures its editor (snapshot) or opens it for a person (edit).
+// through it (render), pictures its editor (snapshot), opens it for a person (edit) or puts it
+// through a suite of tests (validate).
 #include "CommandLine.h"
 #include "EditorCommand.h"
 #include "Errors.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
+#include "validate/ValidateCommand.h"
 
 #include <iostream>
 #include <string>
@@ -22,6 +24,8 @@ int main(int argc, char** argv) {
       RunSnapshot(*snapshot, std::cerr);
     else if (const auto* edit = std::get_if<EditOptions>(&command))
       RunEdit(*edit, std::cout);
+    else if (const auto* validate = std::get_if<ValidateOptions>(&command))
+      return RunValidate(*validate, std::cout);
     else
       RunRender(std::get<RenderOptions>(command), std::cerr);
     return 0;

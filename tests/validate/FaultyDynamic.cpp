@@ -1,0 +1,226 @@
+// A small, well-behaved VST 2.x effect with an X11 editor for the validator's dynamic tests: a
+// stereo one-pole smoother with a gain. Built once as it is (it must pass every test) and once
+// per fault, each compile definition FAULT_xxx breaking one thing that a test of the audio,
+// realtime, threads, lifecycle or editor groups must catch.
+#include "PluginEntries.h"
+#include "framework/DAEffect.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int32_t kParams = 2;
+constexpr size_t kHistory = 1024;
+
+struct Effect {
+  AEffect effect{};
+  float values[kParams] = {0.5f, 0.5f};
+  float state[2] = {0.0f, 0.0f};
+  // The history the smoother reads; a pointer so that a fault can pull it away.
+  float storage[kHistory] = {};
+  std::atomic<float*> history{storage};
+  int descriptor = -1;
+  ERect rect{0, 0, 120, 200};
+  Display* display = nullptr;
+  Window window = 0;
+};
+
+Effect& Of(AEffect* effect) {
+  return *static_cast<Effect*>(effect->object);
+}
+
+void Copy(void* ptr, const char* text) {
+  std::snprintf(static_cast<char*>(ptr), 8, "%s", text);
+}
+
+void SetParameter(AEffect* effect, int32_t index, float value) {
+  if (index < 0 || index >= kParams || !std::isfinite(value))
+    return;
+  Effect& e = Of(effect);
+#ifdef FAULT_RACE
+  // Replaces the history under the audio thread's feet.
+  e.history.store(nullptr);
+  for (int i = 0; i < 2000; ++i)
+    __asm__ volatile("");
+  e.history.store(e.storage);
+#endif
+#ifdef FAULT_X87_CONTROL
+  // Double precision for the x87 unit, never set back.
+  const unsigned short control = 0x027F;
+  __asm__ volatile("fldcw %0" : : "m"(control));
+#endif
+  e.values[index] = value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
+}
+
+float GetParameter(AEffect* effect, int32_t index) {
+  return index >= 0 && index < kParams ? Of(effect).values[index] : 0.0f;
+}
+
+template <bool kAccumulate>
+void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
+#ifdef FAULT_CRASH_SINGLE_FRAME
+  if (frames == 1)
+    *static_cast<volatile int*>(nullptr) = 1;
+#endif
+#ifdef FAULT_ALLOCATES
+  float* scratch = new float[static_cast<size_t>(frames > 0 ? frames : 1)];
+  __asm__ volatile("" : : "r"(scratch) : "memory");
+  delete[] scratch;
+#endif
+#ifdef FAULT_MXCSR
+  unsigned mxcsr;
+  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+  mxcsr |= 0x8040u;
+  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
+#endif
+  Effect& e = Of(effect);
+  const float gain = 2.0f * e.values[0];
+  const float pole = 0.5f + 0.499f * e.values[1];
+  const float* history = e.history.load();
+  for (int c = 0; c < 2; ++c) {
+    float y = e.state[c];
+    for (int32_t n = 0; n < frames; ++n) {
+      y = inputs[c][n] * (1.0f - pole) + y * pole + history[n % kHistory];
+#ifndef FAULT_DENORMAL_TAIL
+      if (std::fabs(y) < 1e-15f)
+        y = 0.0f;
+#endif
+      float out = y * gain;
+#ifdef FAULT_NAN_OUTPUT
+      if (n == frames / 2 && std::fabs(inputs[c][n]) > 0.25f)
+        out = std::numeric_limits<float>::quiet_NaN();
+#endif
+#ifdef FAULT_UNWRITTEN_SAMPLE
+      if (c == 1 && n == frames - 1)
+        continue;
+#endif
+      if (kAccumulate)
+        outputs[c][n] += out;
+      else
+        outputs[c][n] = out;
+    }
+    e.state[c] = y;
+  }
+}
+
+void OpenEditor(Effect& e, void* parent) {
+  e.display = XOpenDisplay(nullptr);
+  if (!e.display)
+    return;
+  e.window = XCreateSimpleWindow(e.display, reinterpret_cast<Window>(parent), 0, 0, 200, 120, 0, 0,
+                                 0x336699);
+  XMapWindow(e.display, e.window);
+  XFlush(e.display);
+}
+
+void CloseEditor(Effect& e) {
+  if (!e.display)
+    return;
+  XDestroyWindow(e.display, e.window);
+  XSync(e.display, False);
+#ifndef FAULT_EDITOR_LEAK
+  XCloseDisplay(e.display);
+#endif
+  e.display = nullptr;
+}
+
+VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, void* ptr, float) {
+  Effect& e = Of(effect);
+  switch (opcode) {
+  case effOpen:
+    e.descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    return 0;
+  case effClose:
+    CloseEditor(e);
+#ifndef FAULT_LEAKED_DESCRIPTOR
+    if (e.descriptor >= 0)
+      close(e.descriptor);
+#endif
+#ifndef FAULT_LEAKED_INSTANCE
+    delete &e;
+#endif
+    return 1;
+  case effGetProgramName:
+  case effGetProgramNameIndexed:
+    if (opcode == effGetProgramNameIndexed && index != 0)
+      return 0;
+    Copy(ptr, "Default");
+    return 1;
+  case effGetParamName:
+  case effGetParamLabel:
+  case effGetParamDisplay:
+    if (index < 0 || index >= kParams)
+      return 0;
+    if (opcode == effGetParamName)
+      Copy(ptr, index == 0 ? "Gain" : "Smooth");
+    else if (opcode == effGetParamLabel)
+      Copy(ptr, "");
+    else
+      std::snprintf(static_cast<char*>(ptr), 8, "%.3f", static_cast<double>(e.values[index]));
+    return 0;
+  case effEditGetRect:
+    *static_cast<ERect**>(ptr) = &e.rect;
+    return 1;
+  case effEditOpen:
+    CloseEditor(e);
+    OpenEditor(e, ptr);
+    return e.display ? 1 : 0;
+  case effEditClose:
+    CloseEditor(e);
+    return 0;
+  case effEditIdle:
+    if (e.display)
+      while (XPending(e.display) > 0) {
+        XEvent event;
+        XNextEvent(e.display, &event);
+      }
+    return 0;
+  case effCanBeAutomated:
+    return index >= 0 && index < kParams ? 1 : 0;
+  case effGetEffectName:
+  case effGetProductString:
+    Copy(ptr, "Dynamic");
+    return 1;
+  case effGetVendorString:
+    Copy(ptr, "Tests");
+    return 1;
+  case effGetPlugCategory:
+    return 1;
+  case effGetVstVersion:
+    return 2400;
+  default:
+    return 0;
+  }
+}
+
+} // namespace
+
+AEffect* CreateTestPlugin(audioMasterCallback) {
+  auto* e = new Effect;
+  AEffect& effect = e->effect;
+  effect.magic = kEffectMagic;
+  effect.dispatcher = &Dispatcher;
+  effect.process = &Run<true>;
+  effect.processReplacing = &Run<false>;
+  effect.setParameter = &SetParameter;
+  effect.getParameter = &GetParameter;
+  effect.numPrograms = 1;
+  effect.numParams = kParams;
+  effect.numInputs = 2;
+  effect.numOutputs = 2;
+  effect.flags = effFlagsCanReplacing | effFlagsHasEditor;
+  effect.ioRatio = 1.0f;
+  effect.object = e;
+  effect.uniqueID = FourCharCode('F', 'D', 'y', 'n');
+  effect.version = 1;
+  return &effect;
+}

@@ -1,0 +1,261 @@
+// audio: noise through every sample rate and block size, blocks shorter than announced and
+// empty ones, in-place and unaligned buffers, automation every 32 samples, sample-rate changes
+// while resumed, long full-scale noise at every program, and the tail of an impulse with
+// denormals left unflushed. Every output sample of processReplacing must be written, finite and
+// normal, and nothing may be written past the block.
+#include "AudioBlock.h"
+#include "FloatingPointState.h"
+#include "Validation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zhost::validate {
+
+namespace {
+
+constexpr float kAllRates[] = {22050.0f, 44100.0f,  48000.0f, 88200.0f,
+                               96000.0f, 176400.0f, 192000.0f};
+constexpr float kCommonRates[] = {44100.0f, 48000.0f, 96000.0f};
+constexpr int32_t kBlockSizes[] = {1, 2, 3, 17, 64, 128, 255, 512, 1024, 2048, 4096};
+
+// Suspends, sets the rate and the block size, resumes: how a host changes its set-up.
+void Configure(Plugin& plugin, float rate, int32_t blockSize) {
+  plugin.Suspend();
+  plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+  plugin.Dispatch(effSetBlockSize, 0, blockSize);
+  plugin.Resume();
+}
+
+std::string Where(float rate, int32_t announced, int32_t frames) {
+  char text[96];
+  std::snprintf(text, sizeof text, "block of %d frames (announced %d) at %g Hz", frames, announced,
+                static_cast<double>(rate));
+  return text;
+}
+
+// Processes one block of noise and reports what its outputs held; answers whether it was clean.
+bool NoiseBlock(Context& context, const Plugin& plugin, AudioBlock& block, float rate,
+                int32_t announced, int32_t frames, bool replacing, const char* layout = "") {
+  context.Step("%s of %d frames (announced %d) at %g Hz%s",
+               replacing ? "processReplacing" : "process", frames, announced,
+               static_cast<double>(rate), layout);
+  block.Noise(context.Random(), 0.5f, frames);
+  const BlockFindings findings = block.Run(plugin, frames, replacing);
+  if (!findings.Clean())
+    context.Fail(findings.Describe() + ", " + Where(rate, announced, frames) + layout);
+  return findings.Clean();
+}
+
+std::unique_ptr<Plugin> Processing(Context& context, float rate, int32_t blockSize) {
+  auto plugin = context.LoadOpened(rate, blockSize);
+  if (!plugin->CanProcess())
+    context.Skip("the plug-in has neither processReplacing nor process");
+  plugin->Resume();
+  plugin->StartProcess();
+  return plugin;
+}
+
+void Matrix(Context& context) {
+  std::vector<float> rates(std::begin(kCommonRates), std::end(kCommonRates));
+  if (context.Strictness() >= 5)
+    rates.assign(std::begin(kAllRates), std::end(kAllRates));
+  const int32_t framesPerSize = context.Strictness() >= 8 ? 8192 : 2048;
+  for (const float rate : rates) {
+    auto plugin = Processing(context, rate, kBlockSizes[0]);
+    const bool replacing = Replaces(*plugin);
+    AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 4096);
+    for (const int32_t size : kBlockSizes) {
+      Configure(*plugin, rate, size);
+      for (int32_t done = 0; done < std::max(framesPerSize, 2 * size); done += size)
+        if (!NoiseBlock(context, *plugin, block, rate, size, size, replacing))
+          break;
+    }
+  }
+}
+
+void ShortBlocks(Context& context) {
+  for (const int32_t announced : {512, 4096}) {
+    auto plugin = Processing(context, 44100.0f, announced);
+    const bool replacing = Replaces(*plugin);
+    AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), announced);
+    const int calls = context.Strictness() >= 8 ? 400 : 100;
+    for (int call = 0; call < calls; ++call) {
+      const auto frames =
+          static_cast<int32_t>(call % 5 == 0 ? 0 : context.Between(1, announced - 1));
+      NoiseBlock(context, *plugin, block, 44100.0f, announced, frames, replacing);
+    }
+  }
+}
+
+void Layouts(Context& context) {
+  auto plugin = Processing(context, 48000.0f, 512);
+  const bool replacing = Replaces(*plugin);
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  for (const bool inPlace : {true, false})
+    for (const int misalign : {0, 1, 2, 3}) {
+      block.SetLayout(inPlace, misalign);
+      char layout[64];
+      std::snprintf(layout, sizeof layout, ", %s buffers %d floats past alignment",
+                    inPlace ? "in-place" : "separate", misalign);
+      for (const int32_t frames : {512, 17, 1, 511})
+        NoiseBlock(context, *plugin, block, 48000.0f, 512, frames, replacing, layout);
+    }
+}
+
+void Accumulating(Context& context) {
+  auto plugin = Processing(context, 44100.0f, 512);
+  if (plugin->Effect().process == nullptr)
+    context.Skip("the record has no accumulating process callback");
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  for (int call = 0; call < 64; ++call)
+    if (!NoiseBlock(context, *plugin, block, 44100.0f, 512, call % 2 ? 512 : 100, false))
+      break;
+}
+
+void Automation(Context& context) {
+  auto plugin = Processing(context, 44100.0f, 512);
+  const int32_t params = plugin->NumParams();
+  if (params <= 0)
+    context.Skip("the plug-in has no parameters");
+  const bool replacing = Replaces(*plugin);
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  const int64_t total = 44100LL * (context.Strictness() >= 8 ? 10 : 2);
+  // Some plug-ins rebuild their whole state on a change (a convolution that reloads its
+  // response): slow automation is theirs to choose, so the test shortens instead of hanging.
+  const auto start = std::chrono::steady_clock::now();
+  for (int64_t done = 0; done < total; done += 32) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+      context.Note("automation", "stopped after " + std::to_string(done) + " of " +
+                                     std::to_string(total) + " frames: 20 s had passed");
+      break;
+    }
+    const auto index = static_cast<int32_t>(context.Between(0, params - 1));
+    const auto value = static_cast<float>(context.Uniform(0.0, 1.0));
+    context.Step("setParameter(%d, %g)", index, static_cast<double>(value));
+    plugin->SetParameter(index, value);
+    char where[64];
+    std::snprintf(where, sizeof where, ", after setParameter(%d, %g)", index,
+                  static_cast<double>(value));
+    if (!NoiseBlock(context, *plugin, block, 44100.0f, 512, 32, replacing, where))
+      break;
+  }
+}
+
+void RateChanges(Context& context) {
+  auto plugin = Processing(context, 44100.0f, 512);
+  const bool replacing = Replaces(*plugin);
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  for (int change = 0; change < 60; ++change) {
+    const float rate = kAllRates[context.Between(0, std::size(kAllRates) - 1)];
+    context.Step("effSetSampleRate %g while resumed", static_cast<double>(rate));
+    plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+    for (int i = 0; i < 4; ++i)
+      NoiseBlock(context, *plugin, block, rate, 512, 512, replacing,
+                 ", rate changed while resumed");
+  }
+}
+
+// Full-scale noise for a long time at each program, as fast as the plug-in goes.
+void ProgramNoise(Context& context) {
+  constexpr int kMostPrograms = 32;
+  auto plugin = Processing(context, 44100.0f, 512);
+  const bool replacing = Replaces(*plugin);
+  const int32_t programs = std::clamp(plugin->NumPrograms(), 1, kMostPrograms);
+  if (plugin->NumPrograms() > kMostPrograms)
+    context.Note("programs", "the first " + std::to_string(kMostPrograms) + " of " +
+                                 std::to_string(plugin->NumPrograms()));
+  const int seconds = context.Strictness() >= 10 ? 60 : 10;
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  for (int32_t program = 0; program < programs; ++program) {
+    context.Step("effSetProgram %d", program);
+    if (plugin->NumPrograms() > 0)
+      plugin->Dispatch(effSetProgram, 0, program);
+    BlockFindings findings;
+    for (int64_t done = 0; done < 44100LL * seconds && findings.Clean(); done += 512) {
+      context.Step("%d s of full-scale noise at program %d", seconds, program);
+      block.Noise(context.Random(), 1.0f, 512);
+      findings.Add(block.Run(*plugin, 512, replacing));
+    }
+    if (!findings.Clean())
+      context.Fail(findings.Describe() + ", full-scale noise at program " +
+                   std::to_string(program));
+  }
+  context.Note("noise per program", std::to_string(seconds) + " s");
+}
+
+// An impulse, then silence with flush-to-zero and denormals-are-zero off on every entry: the
+// output must die away to nothing and each block must cost about what the first ones did.
+void Decay(Context& context) {
+  constexpr int32_t kBlock = 512;
+  constexpr float kRate = 44100.0f;
+  constexpr int kBlocksPerSecond = 86;
+  auto plugin = Processing(context, kRate, kBlock);
+  const bool replacing = Replaces(*plugin);
+  const int seconds = context.Strictness() >= 10 ? 30 : 10;
+  const int blocks = seconds * kBlocksPerSecond;
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), kBlock);
+  std::vector<double> cost;
+  std::vector<float> peaks;
+  BlockFindings findings;
+  const uint32_t unflushed = ReadMxcsr() & ~kMxcsrFlushBits;
+  for (int i = 0; i < blocks; ++i) {
+    context.Step("block %d of silence after an impulse", i);
+    block.Silence(kBlock, i == 0 ? 1.0f : 0.0f);
+    block.Ready(kBlock, replacing);
+    WriteMxcsr(unflushed);
+    const auto start = std::chrono::steady_clock::now();
+    block.Process(*plugin, kBlock, replacing);
+    cost.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    findings.Add(block.Check(kBlock, replacing));
+    peaks.push_back(block.Peak(kBlock));
+  }
+  if (!findings.Clean())
+    context.Fail(findings.Describe() + ", in the tail of an impulse");
+
+  // Median cost per second of material, against the second after the impulse.
+  const auto median = [&](int second) {
+    std::vector<double> window(cost.begin() + second * kBlocksPerSecond,
+                               cost.begin() + (second + 1) * kBlocksPerSecond);
+    std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
+    return window[window.size() / 2];
+  };
+  const double first = median(0);
+  double worst = first;
+  int worstSecond = 0;
+  for (int s = 1; s < seconds; ++s)
+    if (median(s) > worst) {
+      worst = median(s);
+      worstSecond = s;
+    }
+  char text[160];
+  std::snprintf(text, sizeof text, "%.1f us in the first second, %.1f us at most (second %d)",
+                first * 1e6, worst * 1e6, worstSecond);
+  context.Note("median block cost", text);
+  if (worst > 4.0 * first + 20e-6)
+    context.Fail(std::string("the cost per block grows as the tail dies away: ") + text);
+
+  const float last = *std::max_element(peaks.end() - kBlocksPerSecond, peaks.end());
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(last));
+  context.Note("peak of the last second", text);
+  if (!(last < 1e-5f))
+    context.Fail(std::string("the output does not die away: its peak in the last second of ") +
+                 std::to_string(seconds) + " s of silence after an impulse is " + text);
+}
+
+const bool registered =
+    Register({"audio.matrix", Matrix, {.strictness = 1, .timeoutSeconds = 60}}) &&
+    Register({"audio.short-blocks", ShortBlocks, {.strictness = 2}}) &&
+    Register({"audio.layouts", Layouts, {.strictness = 2}}) &&
+    Register({"audio.accumulating", Accumulating, {.strictness = 3}}) &&
+    Register({"audio.automation", Automation, {.strictness = 3, .timeoutSeconds = 60}}) &&
+    Register({"audio.rate-changes", RateChanges, {.strictness = 4}}) &&
+    Register({"audio.decay", Decay, {.strictness = 5, .timeoutSeconds = 90}}) &&
+    Register({"audio.program-noise", ProgramNoise, {.strictness = 7, .timeoutSeconds = 240}});
+
+} // namespace
+
+} // namespace zhost::validate

@@ -1,0 +1,82 @@
+#include "EditorHost.h"
+
+#include "Errors.h"
+
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace zhost::validate {
+
+namespace {
+
+constexpr int kDefaultWidth = 640;
+constexpr int kDefaultHeight = 480;
+
+std::atomic<long> gXErrors{0};
+
+int CountXError(Display*, XErrorEvent*) {
+  gXErrors.fetch_add(1);
+  return 0;
+}
+
+std::pair<int, int> RectSize(const Plugin& plugin) {
+  ERect* rect = nullptr;
+  plugin.Dispatch(effEditGetRect, 0, 0, &rect);
+  if (!rect)
+    return {0, 0};
+  return {rect->right - rect->left, rect->bottom - rect->top};
+}
+
+} // namespace
+
+long XErrorsSeen() {
+  static const bool installed = [] {
+    XInitThreads();
+    XSetErrorHandler(CountXError);
+    return true;
+  }();
+  (void)installed;
+  return gXErrors.load();
+}
+
+EditorHost::EditorHost(const Plugin& plugin, bool passDisplay) : FPlugin(plugin) {
+  XErrorsSeen();
+  const auto [width, height] = RectSize(plugin);
+  const bool sized = width > 0 && height > 0 && width < 8192 && height < 8192;
+  FWindow = std::make_unique<HostWindow>(sized ? width : kDefaultWidth,
+                                         sized ? height : kDefaultHeight, "validate");
+  FWindow->Show();
+  const VstIntPtr display = passDisplay ? reinterpret_cast<VstIntPtr>(FWindow->Display()) : 0;
+  if (plugin.Dispatch(effEditOpen, 0, display, FWindow->Handle()) == 0 &&
+      RectSize(plugin).first <= 0)
+    throw HostError("effEditOpen answered 0 and the editor has no size");
+  FOpen = true;
+  std::tie(FWidth, FHeight) = RectSize(plugin);
+  if (FWidth > 0 && FHeight > 0 && FWidth < 8192 && FHeight < 8192)
+    FWindow->SetSize(FWidth, FHeight);
+}
+
+EditorHost::~EditorHost() {
+  Close();
+}
+
+void EditorHost::Idle() {
+  if (!FParentGone)
+    FWindow->Pump();
+  FPlugin.Dispatch(effEditIdle);
+}
+
+void EditorHost::Close() {
+  if (FOpen)
+    FPlugin.Dispatch(effEditClose);
+  FOpen = false;
+}
+
+void EditorHost::DestroyParent() {
+  FWindow->Destroy();
+  FParentGone = true;
+}
+
+} // namespace zhost::validate

@@ -1,0 +1,45 @@
+// A plug-in's editor open in a window of the validator's own, as a host embeds it, and an X error
+// handler that only counts, so that no X error ends the test process.
+#pragma once
+
+#include "HostWindow.h"
+#include "Plugin.h"
+
+#include <memory>
+
+namespace zhost::validate {
+
+// Installs the counting handler (once per process) and answers the errors seen since.
+long XErrorsSeen();
+
+class EditorHost {
+public:
+  // Opens the editor in a new, shown window; effEditOpen's value is the window's Display* when
+  // passDisplay, else 0. Throws HostError when the plug-in does not open it.
+  EditorHost(const Plugin& plugin, bool passDisplay);
+  // Closes the editor (unless Close came first), then destroys the window.
+  ~EditorHost();
+  EditorHost(const EditorHost&) = delete;
+  EditorHost& operator=(const EditorHost&) = delete;
+
+  // One idle round as a host makes it: the window's events, then effEditIdle.
+  void Idle();
+  void Close();
+  // Destroys the host's window under the open editor, as a host that tears down its window
+  // before telling the plug-in.
+  void DestroyParent();
+
+  // The size effEditGetRect answered after opening.
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+
+private:
+  const Plugin& FPlugin;
+  std::unique_ptr<HostWindow> FWindow;
+  bool FOpen = false;
+  bool FParentGone = false;
+  int FWidth = 0;
+  int FHeight = 0;
+};
+
+} // namespace zhost::validate

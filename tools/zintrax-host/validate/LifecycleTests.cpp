@@ -1,0 +1,139 @@
+// lifecycle: many instances created, opened, processed and closed, the way hosts do it and in the
+// odd orders some hosts use (no resume, closed while resumed, a sample rate or block size of 0).
+// Afterwards the heap, the open file descriptors and the threads must be back where they were.
+#include "AudioBlock.h"
+#include "ProcessResources.h"
+#include "Validation.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zhost::validate {
+
+namespace {
+
+// Runs one instance's life.
+using Life = std::function<void(Context&)>;
+
+void ProcessBlocks(Context& context, Plugin& plugin, int32_t frames, int blocks,
+                   const char* where) {
+  if (!plugin.CanProcess())
+    return;
+  const bool replacing = Replaces(plugin);
+  AudioBlock block(plugin.NumInputs(), plugin.NumOutputs(), std::max(frames, 1));
+  for (int i = 0; i < blocks; ++i) {
+    block.Noise(context.Random(), 0.5f, frames);
+    const BlockFindings findings = block.Run(plugin, frames, replacing);
+    if (!findings.Clean())
+      context.Abort(findings.Describe() + ", " + where);
+  }
+}
+
+void Usual(Context& context) {
+  context.Step("an instance set up, resumed, processed and closed");
+  auto plugin = context.LoadOpened(44100.0f, 512);
+  plugin->Resume();
+  plugin->StartProcess();
+  ProcessBlocks(context, *plugin, 512, 2, "in a usual lifecycle");
+  plugin->Close();
+}
+
+// The library stays loaded throughout (a host keeps it while any instance lives), and a few lives
+// come first so that whatever the plug-in sets up once per process is in the baseline.
+void Lives(Context& context, const std::vector<std::pair<const char*, Life>>& lives, int count) {
+  const auto anchor = context.Load();
+  for (const auto& [name, life] : lives)
+    for (int i = 0; i < 3; ++i)
+      life(context);
+  const ProcessResources before = ProcessResources::Measure();
+  // A plug-in that takes long to come up (one that loads large data per instance) gets fewer
+  // instances instead of a hang.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (int i = 0; i < count; ++i) {
+    if (std::chrono::steady_clock::now() > until) {
+      context.Note("instances", "stopped after " + std::to_string(i) + " of " +
+                                    std::to_string(count) + ": 60 s had passed");
+      count = i;
+      break;
+    }
+    const auto& [name, life] = lives[static_cast<size_t>(i) % lives.size()];
+    context.Step("instance %d of %d: %s", i + 1, count, name);
+    life(context);
+  }
+  const ProcessResources after = ProcessResources::Settled(before.threads);
+  const std::string counted = " after " + std::to_string(count) + " instances";
+  const size_t grown = after.heapBytes > before.heapBytes ? after.heapBytes - before.heapBytes : 0;
+  context.Note("heap growth", std::to_string(grown) + " bytes" + counted);
+  if (grown > std::max<size_t>(16384, 32 * static_cast<size_t>(count)))
+    context.Fail("the heap grew by " + std::to_string(grown) + " bytes" + counted +
+                 " (memory an instance took is not given back on effClose)");
+  if (after.descriptors != before.descriptors)
+    context.Fail(std::to_string(before.descriptors) + " file descriptors open before and " +
+                 std::to_string(after.descriptors) + counted + ": " + DescriptorList());
+  if (after.threads != before.threads)
+    context.Fail(std::to_string(before.threads) + " threads before and " +
+                 std::to_string(after.threads) + counted);
+}
+
+int Count(const Context& context) {
+  return context.Strictness() >= 10 ? 1000 : context.Strictness() >= 5 ? 200 : 50;
+}
+
+void UsualLives(Context& context) {
+  Lives(context, {{"usual", Usual}}, Count(context));
+}
+
+void OddLives(Context& context) {
+  const std::vector<std::pair<const char*, Life>> lives = {
+      {"closed without effOpen", [](Context& c) { c.Load()->Close(); }},
+      {"opened and closed, never resumed",
+       [](Context& c) {
+         auto plugin = c.Load();
+         plugin->Open();
+         plugin->Close();
+       }},
+      {"closed while resumed and processing",
+       [](Context& c) {
+         auto plugin = c.LoadOpened(48000.0f, 256);
+         // Told straight, so that Close sends effClose alone.
+         plugin->Dispatch(effMainsChanged, 0, 1);
+         plugin->Dispatch(effStartProcess);
+         ProcessBlocks(c, *plugin, 256, 1, "before effClose while resumed");
+         plugin->Close();
+       }},
+      {"sample rate and block size 0",
+       [](Context& c) {
+         auto plugin = c.LoadOpened(0.0f, 0);
+         plugin->Resume();
+         ProcessBlocks(c, *plugin, 0, 2, "with a sample rate and a block size of 0");
+         plugin->Suspend();
+         plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+         plugin->Dispatch(effSetBlockSize, 0, 128);
+         plugin->Resume();
+         ProcessBlocks(c, *plugin, 128, 2, "after a sample rate and a block size of 0");
+         plugin->Close();
+       }},
+      {"resumed and suspended twice",
+       [](Context& c) {
+         auto plugin = c.LoadOpened(96000.0f, 64);
+         plugin->Dispatch(effMainsChanged, 0, 1);
+         plugin->Dispatch(effMainsChanged, 0, 1);
+         ProcessBlocks(c, *plugin, 64, 2, "after effMainsChanged 1 twice");
+         plugin->Dispatch(effMainsChanged, 0, 0);
+         plugin->Dispatch(effMainsChanged, 0, 0);
+         plugin->Close();
+       }},
+  };
+  Lives(context, lives, Count(context) / 2);
+}
+
+const bool registered =
+    Register({"lifecycle.instances", UsualLives, {.strictness = 1, .timeoutSeconds = 120}}) &&
+    Register({"lifecycle.odd-orders", OddLives, {.strictness = 3, .timeoutSeconds = 120}});
+
+} // namespace
+
+} // namespace zhost::validate

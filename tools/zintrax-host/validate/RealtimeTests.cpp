@@ -1,0 +1,177 @@
+// realtime: what a plug-in must not do on a host's audio thread. No allocator call while it
+// processes or while parameters are set and read, and the caller's floating-point control state
+// (MXCSR, the x87 control word) as it was after every call, the editor's too with --gui.
+#include "AllocationCounter.h"
+#include "AudioBlock.h"
+#include "EditorHost.h"
+#include "FloatingPointState.h"
+#include "Validation.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zhost::validate {
+
+namespace {
+
+struct CountedCalls {
+  const char* what;
+  uint64_t calls = 0;
+  uint64_t allocations = 0;
+};
+
+void Allocation(Context& context) {
+  if (!AllocationCounter::Available())
+    context.Skip("this build's sanitizer owns the allocator: nothing can be counted");
+  auto plugin = context.LoadOpened(44100.0f, 512);
+  if (!plugin->CanProcess())
+    context.Skip("the plug-in has neither processReplacing nor process");
+  plugin->Resume();
+  plugin->StartProcess();
+  const bool replacing = Replaces(*plugin);
+  const int32_t params = plugin->NumParams();
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+
+  CountedCalls first{"the first block after effMainsChanged"};
+  CountedCalls process{replacing ? "processReplacing" : "process"};
+  CountedCalls set{"setParameter"};
+  CountedCalls get{"getParameter"};
+  const auto counted = [](CountedCalls& calls, const auto& call) {
+    AllocationCounter counter;
+    call();
+    counter.Stop();
+    ++calls.calls;
+    calls.allocations += counter.Calls();
+  };
+  const auto processBlock = [&](CountedCalls& calls, int32_t frames) {
+    block.Noise(context.Random(), 0.5f, frames);
+    block.ClearOutputs(frames);
+    context.Step("%s of %d frames, allocations counted", calls.what, frames);
+    counted(calls, [&] { block.Process(*plugin, frames, replacing); });
+  };
+
+  processBlock(first, 512);
+  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < rounds; ++round) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+      context.Note("rounds", "stopped after " + std::to_string(round) + " of " +
+                                 std::to_string(rounds) + ": 20 s had passed");
+      break;
+    }
+    processBlock(process, round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
+    if (params <= 0)
+      continue;
+    const auto index = static_cast<int32_t>(context.Between(0, params - 1));
+    const auto value = static_cast<float>(context.Uniform(0.0, 1.0));
+    context.Step("setParameter(%d, %g), allocations counted", index, static_cast<double>(value));
+    counted(set, [&] { plugin->SetParameter(index, value); });
+    context.Step("getParameter(%d), allocations counted", index);
+    counted(get, [&] { plugin->GetParameter(index); });
+  }
+
+  for (const CountedCalls* calls : {&first, &process, &set, &get})
+    if (calls->allocations > 0) {
+      char text[160];
+      std::snprintf(text, sizeof text, "%llu allocator calls in %llu calls of %s",
+                    static_cast<unsigned long long>(calls->allocations),
+                    static_cast<unsigned long long>(calls->calls), calls->what);
+      context.Fail(text);
+    }
+}
+
+// The caller states a host may run with: the default, and flush-to-zero with denormals-are-zero
+// set and the x87 unit at double precision, as several hosts set them.
+constexpr FloatingPointState kCallerStates[] = {{0x1F80u, 0x037Fu}, {0x9FC0u, 0x027Fu}};
+
+std::string StateText(const FloatingPointState& state) {
+  char text[64];
+  std::snprintf(text, sizeof text, "MXCSR %04X, x87 control word %04X", state.mxcsr, state.x87);
+  return text;
+}
+
+void FloatingPoint(Context& context) {
+  if (!kHasFloatingPointState)
+    context.Skip("no x86 floating-point state on this machine");
+  const FloatingPointState host = FloatingPointState::Read();
+  int reported = 0;
+  for (const FloatingPointState& caller : kCallerStates) {
+    const auto checked = [&](const std::string& what, const std::function<void()>& call) {
+      context.Step("%s with the caller's %s", what.c_str(), StateText(caller).c_str());
+      caller.Write();
+      call();
+      const FloatingPointState after = FloatingPointState::Read();
+      host.Write();
+      if (after != caller && reported++ < 10)
+        context.Fail(what + " left " + StateText(after) + " where the caller had " +
+                     StateText(caller));
+    };
+    // Loaded first on its own, so that what the library's initialisers do (linking with
+    // -ffast-math sets flush-to-zero there) is told apart from what the entry point does.
+    const std::string& path = context.PluginPath();
+    const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+    void* library = nullptr;
+    checked("loading the library (its static initialisers)",
+            [&] { library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL); });
+    std::unique_ptr<Plugin> plugin;
+    checked("creating an instance through the entry point", [&] { plugin = context.Load(); });
+    const auto dispatch = [&](const char* name, int32_t opcode, int32_t index = 0,
+                              VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
+      checked(name, [&] { plugin->Dispatch(opcode, index, value, ptr, opt); });
+    };
+    dispatch("effOpen", effOpen);
+    dispatch("effSetSampleRate", effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    dispatch("effSetBlockSize", effSetBlockSize, 0, 512);
+    char text[256] = {};
+    for (int32_t i = 0; i < std::min(plugin->NumParams(), 64); ++i) {
+      dispatch("effGetParamName", effGetParamName, i, 0, text);
+      dispatch("effGetParamDisplay", effGetParamDisplay, i, 0, text);
+      checked("setParameter", [&] { plugin->SetParameter(i, 0.75f); });
+      checked("getParameter", [&] { plugin->GetParameter(i); });
+    }
+    if (plugin->NumPrograms() > 1)
+      dispatch("effSetProgram", effSetProgram, 0, 1);
+    if (plugin->Effect().flags & effFlagsProgramChunks) {
+      void* chunk = nullptr;
+      dispatch("effGetChunk", effGetChunk, 1, 0, &chunk);
+    }
+    if (context.Gui() && (plugin->Effect().flags & effFlagsHasEditor)) {
+      std::unique_ptr<EditorHost> editor;
+      checked("effEditOpen", [&] { editor = std::make_unique<EditorHost>(*plugin, true); });
+      for (int i = 0; i < 3; ++i)
+        checked("effEditIdle", [&] { editor->Idle(); });
+      checked("effEditClose", [&] { editor->Close(); });
+    }
+    checked("effMainsChanged 1", [&] { plugin->Resume(); });
+    checked("effStartProcess", [&] { plugin->StartProcess(); });
+    if (plugin->CanProcess()) {
+      const bool replacing = Replaces(*plugin);
+      AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+      for (int i = 0; i < 16; ++i) {
+        block.Noise(context.Random(), i == 8 ? 1e-38f : 0.5f, 512);
+        block.ClearOutputs(512);
+        checked(replacing ? "processReplacing" : "process",
+                [&] { block.Process(*plugin, 512, replacing); });
+      }
+    }
+    checked("effStopProcess", [&] { plugin->StopProcess(); });
+    checked("effMainsChanged 0", [&] { plugin->Suspend(); });
+    checked("effClose", [&] { plugin->Close(); });
+    plugin.reset();
+    if (library)
+      dlclose(library);
+  }
+}
+
+const bool registered =
+    Register({"realtime.allocation", Allocation, {.strictness = 2, .timeoutSeconds = 60}}) &&
+    Register({"realtime.fp-state", FloatingPoint, {.strictness = 1}});
+
+} // namespace
+
+} // namespace zhost::validate

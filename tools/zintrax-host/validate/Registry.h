@@ -1,0 +1,18 @@
+// The suite: every registered test, in the order they run, and the choice --only makes of them.
+#pragma once
+
+#include "Validation.h"
+
+#include <string>
+#include <vector>
+
+namespace zhost::validate {
+
+// Every test, group by group.
+std::vector<const TestCase*> AllTests();
+
+// The tests that --only names: exact names or whole groups ("audio" takes every "audio.*");
+// all of them when `only` is empty. Throws UsageError for a name that matches no test.
+std::vector<const TestCase*> SelectTests(const std::vector<std::string>& only);
+
+} // namespace zhost::validate
