@@ -30,6 +30,10 @@ struct LibraryCloser {
 
 } // namespace
 
+std::string LibraryLoadPath(const std::string& path) {
+  return path.find('/') == std::string::npos ? "./" + path : path;
+}
+
 Plugin::Plugin(const std::string& path, const EntryChoice& entry) : FPath(path) {
   struct stat info {};
   if (path.empty())
@@ -39,8 +43,7 @@ Plugin::Plugin(const std::string& path, const EntryChoice& entry) : FPath(path) 
   if (!S_ISREG(info.st_mode))
     throw HostError(path + ": not a file");
 
-  // A bare file name would make dlopen search the library path instead of this folder.
-  const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+  const std::string loadPath = LibraryLoadPath(path);
   dlerror();
   std::unique_ptr<void, LibraryCloser> library(dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!library) {

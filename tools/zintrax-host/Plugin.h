@@ -9,6 +9,10 @@
 
 namespace zhost {
 
+// The name to give dlopen for the library at path: a bare file name would make dlopen search
+// the library path instead of the current folder.
+std::string LibraryLoadPath(const std::string& path);
+
 // How an instance is created: through which entry point (empty: VSTPluginMain, else main), handed
 // which host callback (null: this host's own).
 struct EntryChoice {

@@ -30,7 +30,7 @@ constexpr int32_t kLaterFlags = (1 << 12) | (1 << 13) | (1 << 4);
 
 // Which entry names the library exports, looked up without calling them.
 std::vector<std::string> ExportedEntries(const std::string& path) {
-  const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+  const std::string loadPath = LibraryLoadPath(path);
   void* library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   std::vector<std::string> names;
   if (library == nullptr)

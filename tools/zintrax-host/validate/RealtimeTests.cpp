@@ -113,8 +113,7 @@ void FloatingPoint(Context& context) {
     };
     // Loaded first on its own, so that what the library's initialisers do (linking with
     // -ffast-math sets flush-to-zero there) is told apart from what the entry point does.
-    const std::string& path = context.PluginPath();
-    const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
+    const std::string loadPath = LibraryLoadPath(context.PluginPath());
     void* library = nullptr;
     checked("loading the library (its static initialisers)",
             [&] { library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL); });
