@@ -73,9 +73,9 @@ std::filesystem::path TSettingsStore::DataFolder() const {
 }
 
 std::optional<std::string> TSettingsStore::Read(std::string_view name) const {
-  const auto change = std::find_if(FChanges.rbegin(), FChanges.rend(),
+  const auto change = std::find_if(FChanges.begin(), FChanges.end(),
                                    [&](const TChange& c) { return c.Name == name; });
-  if (change != FChanges.rend())
+  if (change != FChanges.end())
     return change->Value;
   if (!FKey)
     return std::nullopt;
@@ -85,35 +85,33 @@ std::optional<std::string> TSettingsStore::Read(std::string_view name) const {
   return Utf8FromWide(*value);
 }
 
+// Each name has at most one change: the latest.
 void TSettingsStore::WriteString(std::string_view name, std::string_view value) {
+  std::erase_if(FChanges, [&](const TChange& c) { return c.Name == name; });
   FChanges.push_back({std::string(name), std::string(value)});
 }
 
 void TSettingsStore::DeleteValue(std::string_view name) {
+  std::erase_if(FChanges, [&](const TChange& c) { return c.Name == name; });
   FChanges.push_back({std::string(name), std::nullopt});
 }
 
 bool TSettingsStore::Save() const {
   if (!FKey || !FWritable)
     return false;
-  // Only the last change of each name counts.
-  const auto last = [&](std::size_t i) {
-    return std::none_of(FChanges.begin() + std::ptrdiff_t(i) + 1, FChanges.end(),
-                        [&](const TChange& c) { return c.Name == FChanges[i].Name; });
-  };
-  for (std::size_t i = 0; i < FChanges.size(); ++i) {
-    if (!FChanges[i].Value || !last(i))
+  for (const TChange& change : FChanges) {
+    if (!change.Value)
       continue;
-    const std::wstring value = WideFromUtf8(*FChanges[i].Value);
-    if (RegSetValueExW(FKey, WideFromUtf8(FChanges[i].Name).c_str(), 0, REG_SZ,
+    const std::wstring value = WideFromUtf8(*change.Value);
+    if (RegSetValueExW(FKey, WideFromUtf8(change.Name).c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(value.c_str()),
                        DWORD((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
       return false;
   }
-  for (std::size_t i = 0; i < FChanges.size(); ++i) {
-    if (FChanges[i].Value || !last(i))
+  for (const TChange& change : FChanges) {
+    if (change.Value)
       continue;
-    const LSTATUS status = RegDeleteValueW(FKey, WideFromUtf8(FChanges[i].Name).c_str());
+    const LSTATUS status = RegDeleteValueW(FKey, WideFromUtf8(change.Name).c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
       return false;
   }
