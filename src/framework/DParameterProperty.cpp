@@ -89,34 +89,13 @@ void TCustomVstParameterProperty::Assign(const TCustomVstParameterProperty& sour
   SetDisplayName(source.DisplayName());
 }
 
-TCustomVstParameterProperty& TCustomVstParameterProperties::operator[](int32_t index) {
-  if (!ValidIndex(index))
-    throw EVstModuleError("List index out of bounds (" + std::to_string(index) + ")");
-  return *FItems[static_cast<std::size_t>(index)];
-}
-
-const TCustomVstParameterProperty& TCustomVstParameterProperties::operator[](int32_t index) const {
-  return const_cast<TCustomVstParameterProperties&>(*this)[index];
-}
-
-TCustomVstParameterProperty& TCustomVstParameterProperties::Add() {
-  FItems.push_back(std::make_unique<TCustomVstParameterProperty>(
-      FModule, "Parameter " + std::to_string(FItems.size() + 1)));
-  if (FModule)
-    FModule->ParameterCountChanged(Count());
-  return *FItems.back();
-}
-
-void TCustomVstParameterProperties::Clear() {
-  FItems.clear();
-  if (FModule)
-    FModule->ParameterCountChanged(0);
-}
-
-void TCustomVstParameterProperties::Assign(const TCustomVstParameterProperties& source) {
-  if (&source == this)
-    return;
-  Clear();
-  for (const auto& item : source.FItems)
-    Add().Assign(*item);
-}
+TCustomVstParameterProperties::TCustomVstParameterProperties(TCustomVST1Module* module)
+    : TOwnedCollection(
+          [module](int32_t number) {
+            return std::make_unique<TCustomVstParameterProperty>(
+                module, "Parameter " + std::to_string(number));
+          },
+          [module](int32_t count) {
+            if (module)
+              module->ParameterCountChanged(count);
+          }) {}

@@ -2,6 +2,7 @@
 // the collection of them that a module owns.
 #pragma once
 
+#include "framework/DCollection.h"
 #include "framework/DTypes.h"
 
 #include <cstdint>
@@ -67,23 +68,9 @@ private:
   float FSmoothStates[2] = {0.0f, 0.0f};
 };
 
-class TCustomVstParameterProperties {
+// The module's parameter descriptions; a new one is named "Parameter <count>", and the
+// module's value arrays follow the count.
+class TCustomVstParameterProperties : public TOwnedCollection<TCustomVstParameterProperty> {
 public:
-  explicit TCustomVstParameterProperties(TCustomVST1Module* module) : FModule(module) {}
-
-  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-  // Throws EVstModuleError for an index outside 0..Count-1.
-  TCustomVstParameterProperty& operator[](int32_t index);
-  const TCustomVstParameterProperty& operator[](int32_t index) const;
-  bool ValidIndex(int32_t index) const { return index >= 0 && index < Count(); }
-
-  // Adds a description named "Parameter <count>"; the module's value arrays grow with it.
-  TCustomVstParameterProperty& Add();
-  void Clear();
-  // Replaces the items by new ones, each assigned from the source's item.
-  void Assign(const TCustomVstParameterProperties& source);
-
-private:
-  TCustomVST1Module* FModule;
-  std::vector<std::unique_ptr<TCustomVstParameterProperty>> FItems;
+  explicit TCustomVstParameterProperties(TCustomVST1Module* module);
 };

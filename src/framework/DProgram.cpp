@@ -41,33 +41,9 @@ void TCustomVstProgram::Assign(const TCustomVstProgram& source) {
   SetDisplayName(source.DisplayName());
 }
 
-TCustomVstProgram& TCustomVstPrograms::operator[](int32_t index) {
-  if (!ValidIndex(index))
-    throw EVstModuleError("List index out of bounds (" + std::to_string(index) + ")");
-  return *FItems[static_cast<std::size_t>(index)];
-}
-
-const TCustomVstProgram& TCustomVstPrograms::operator[](int32_t index) const {
-  return const_cast<TCustomVstPrograms&>(*this)[index];
-}
-
-TCustomVstProgram& TCustomVstPrograms::Add() {
-  FItems.push_back(std::make_unique<TCustomVstProgram>(FModule));
-  if (FModule)
-    FModule->ProgramCountChanged(Count());
-  return *FItems.back();
-}
-
-void TCustomVstPrograms::Clear() {
-  FItems.clear();
-  if (FModule)
-    FModule->ProgramCountChanged(0);
-}
-
-void TCustomVstPrograms::Assign(const TCustomVstPrograms& source) {
-  if (&source == this)
-    return;
-  Clear();
-  for (const auto& item : source.FItems)
-    Add().Assign(*item);
-}
+TCustomVstPrograms::TCustomVstPrograms(TCustomVST1Module* module)
+    : TOwnedCollection([module](int32_t) { return std::make_unique<TCustomVstProgram>(module); },
+                       [module](int32_t count) {
+                         if (module)
+                           module->ProgramCountChanged(count);
+                       }) {}

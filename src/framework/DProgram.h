@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/DAtomicFloats.h"
+#include "framework/DCollection.h"
 #include "framework/DTypes.h"
 
 #include <cstdint>
@@ -46,21 +47,8 @@ private:
   TAtomicFloats FParameter;
 };
 
-class TCustomVstPrograms {
+// The module's programs; the module's program count follows theirs.
+class TCustomVstPrograms : public TOwnedCollection<TCustomVstProgram> {
 public:
-  explicit TCustomVstPrograms(TCustomVST1Module* module) : FModule(module) {}
-
-  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-  // Throws EVstModuleError for an index outside 0..Count-1.
-  TCustomVstProgram& operator[](int32_t index);
-  const TCustomVstProgram& operator[](int32_t index) const;
-  bool ValidIndex(int32_t index) const { return index >= 0 && index < Count(); }
-
-  TCustomVstProgram& Add(); // the module's numPrograms follows the count
-  void Clear();
-  void Assign(const TCustomVstPrograms& source);
-
-private:
-  TCustomVST1Module* FModule;
-  std::vector<std::unique_ptr<TCustomVstProgram>> FItems;
+  explicit TCustomVstPrograms(TCustomVST1Module* module);
 };

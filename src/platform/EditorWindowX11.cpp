@@ -446,9 +446,8 @@ private:
     FStaging = {};
   }
 
-  // Copies rectangle r of image (B, G, R, A, bottom row first) into the staging image.
-  // Copies the window rectangle r of the staging image from image, whose top-left pixel lies at
-  // origin of the window.
+  // Copies the window rectangle r into the staging image from image (B, G, R, A, bottom row
+  // first), whose top-left pixel lies at origin of the window.
   void Convert(TWindowImage& image, const TRect& r, TPoint origin) {
     XImage* target = FStaging.Image;
     const size_t width = size_t(r.Right - r.Left);
