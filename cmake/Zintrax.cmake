@@ -1,22 +1,52 @@
 # Helpers shared by the folders of the build.
 
-# zintrax_library(NAME [DEPS ...]): one static library per folder of src/, built from
-# every .cpp in that folder (platform-specific files are selected by the folder's own
-# CMakeLists). Everything includes from src/ ("framework/DAEffect.h").
+# Every library's public include folder lies in the build tree and holds only the library's own
+# headers, under the name of its folder of src/: "#include "framework/DAEffect.h"" works in the
+# framework and in what links it, and nowhere else. A library reaches another's headers only by
+# linking it.
+set(ZINTRAX_INCLUDE_ROOT ${PROJECT_BINARY_DIR}/include)
+
+# zintrax_library(NAME [SOURCES ...] [PUBLIC ...] [PRIVATE ...]): the static library of the
+# current folder of src/, built from every .cpp in it unless SOURCES names them. PUBLIC lists
+# the libraries whose headers its own headers include, PRIVATE those that only its sources use.
 function(zintrax_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   endif()
-  if(ARG_SOURCES)
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-  endif()
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(include_dir ${ZINTRAX_INCLUDE_ROOT}/${name})
+  file(MAKE_DIRECTORY ${include_dir})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${include_dir}/${folder} SYMBOLIC)
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${include_dir})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+endfunction()
+
+# zintrax_headers(NAME HEADERS header... [LINKS ...]): an interface target that exposes only
+# the named headers of the current folder of src/, spelled as usual ("framework/DAEffect.h"),
+# for users that must see nothing else of that library.
+function(zintrax_headers name)
+  cmake_parse_arguments(ARG "" "" "HEADERS;LINKS" ${ARGN})
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(include_dir ${ZINTRAX_INCLUDE_ROOT}/${name})
+  file(MAKE_DIRECTORY ${include_dir}/${folder})
+  foreach(header ${ARG_HEADERS})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${include_dir}/${folder}/${header}
+         SYMBOLIC)
+  endforeach()
+  add_library(${name} INTERFACE)
+  target_include_directories(${name} INTERFACE ${include_dir})
+  target_link_libraries(${name} INTERFACE ${ARG_LINKS})
+endfunction()
+
+# zintrax_embed_bytes(VARIABLE FILE): the bytes of FILE as the text of a C++ initialiser list
+# ("0x4d,0x5a,"); the build configures again when the file changes.
+function(zintrax_embed_bytes variable file)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(READ ${file} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  set(${variable} "${bytes}" PARENT_SCOPE)
 endfunction()
 
 # Adds every direct sub-folder of DIR that has a CMakeLists.txt.

@@ -1,10 +1,11 @@
 #include "editor/VSTEditor.h"
 
 #include "editor/EditorArtwork.h"
-#include "framework/DVST1Module.h"
+#include "platform/Rounding.h"
 #include "skin/cDIBData.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -23,6 +24,42 @@ const TImageDescription kImages[] = {
 };
 
 constexpr const char* kShuffle4RLE = "{CABA9056-7349-43A4-B010-3764FBFAC230}";
+
+// What a control shows for a value: rounded to the nearest integer, halves to even.
+int64_t Rounded(double v) {
+  return int64_t(std::clamp(RoundHalfEven(v), -9.0e18, 9.0e18));
+}
+
+// Each knob's Position and its parameter, one conversion beside its inverse: converting a
+// Position to a value and back gives the same Position for every Position of both knobs.
+// Distance: Position 0..10000 is 50..750 cm in steps of 0.07 cm.
+long double DistanceOfPosition(int32_t position) {
+  return (long double)position / 100 * 7 + 50;
+}
+int64_t PositionOfDistance(float distance) {
+  return Rounded((double(distance) - 50.0) * 100.0 / 7.0);
+}
+// Feeding: Position 0..400 is 1.00..5.00 in steps of 0.01.
+long double FeedingOfPosition(int32_t position) {
+  return (long double)(position + 100) / 100;
+}
+int64_t PositionOfFeeding(float feeding) {
+  return Rounded(double(feeding) * 100.0) - 100;
+}
+
+// The pad: a point of the pad, limited to it, is X-Axis and Y-Axis from 0 (left, top) to 1; the
+// puck's corner runs over the pad's extent less 6 pixels, from 6 pixels before the pad's start.
+float AxisOfPoint(int point, int extent) {
+  return float((long double)std::clamp(point, 0, extent) / extent);
+}
+int64_t PuckOfAxis(float axis, int padStart, int padExtent) {
+  return Rounded(double(axis) * (padExtent - 6) + padStart - 6);
+}
+
+void ShowPosition(TDIBDial& dial, int64_t position) {
+  if (position != dial.Position())
+    dial.SetPosition(int32_t(std::clamp<int64_t>(position, INT32_MIN, INT32_MAX)));
+}
 
 } // namespace
 
@@ -158,11 +195,50 @@ void TVSTEditorForm::FormCreate(TObject*) {
   EffectModule = nullptr;
 }
 
-void TVSTEditorForm::ShowValues(const std::function<void()>& place) {
+bool TVSTEditorForm::Embed(void* parentWindow, intptr_t hostData) {
+  if (!CreateWindowIn(parentWindow, hostData))
+    return false;
+  BorderStyle = bsNone;
+  SetBounds(0, 0, Width(), Height());
+  ShowWindow();
+  return true;
+}
+
+// Each control is written only when what it should show differs from what it shows.
+void TVSTEditorForm::ParameterChanged(int32_t index) {
+  if (!EffectModule)
+    return;
+  switch (index) {
+  case zpDistance:
+    ShowPosition(*DistanceDial, PositionOfDistance(EffectModule->GetParameterValue(zpDistance)));
+    break;
+  case zpFeeding:
+    ShowPosition(*FeedDial, PositionOfFeeding(EffectModule->GetParameterValue(zpFeeding)));
+    break;
+  case zpXAxis:
+  case zpYAxis: {
+    const TDIBImage& pad = *KnobRange;
+    const int64_t left =
+        PuckOfAxis(EffectModule->GetParameterValue(zpXAxis), pad.Left(), pad.Width());
+    if (left != Knob->Left())
+      Knob->SetLeft(int(std::clamp<int64_t>(left, -32768, 32767)));
+    const int64_t top =
+        PuckOfAxis(EffectModule->GetParameterValue(zpYAxis), pad.Top(), pad.Height());
+    if (top != Knob->Top())
+      Knob->SetTop(int(std::clamp<int64_t>(top, -32768, 32767)));
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+void TVSTEditorForm::ShowParameters() {
   const bool outer = !FShowingValues;
   FShowingValues = true;
   try {
-    place();
+    for (int32_t index = 0; index < kZintraxParameterCount; ++index)
+      ParameterChanged(index);
   } catch (...) {
     if (outer)
       FShowingValues = false;
@@ -172,37 +248,22 @@ void TVSTEditorForm::ShowValues(const std::function<void()>& place) {
     FShowingValues = false;
 }
 
-bool TVSTEditorForm::Embed(void* parentWindow, VstIntPtr hostData) {
-  if (!CreateWindowIn(parentWindow, hostData))
-    return false;
-  BorderStyle = bsNone;
-  SetBounds(0, 0, Width(), Height());
-  ShowWindow();
-  return true;
-}
-
-void TVSTEditorForm::ProcessMessages() {
-  if (OnIdle)
-    OnIdle(*this);
-  TForm::ProcessMessages();
-}
-
 // The comparisons below are made in single precision, as the value is stored: a knob that
 // fires its change event without moving (every mouse move of a drag does) sets nothing.
 void TVSTEditorForm::DistanceDialChange(TObject*) {
   if (!EffectModule || FShowingValues)
     return;
-  const long double v = (long double)DistanceDial->Position() / 100 * 7 + 50;
-  if (float(v) != EffectModule->GetParameterValue(0))
-    EffectModule->SetParameterValue(0, float(v));
+  const long double v = DistanceOfPosition(DistanceDial->Position());
+  if (float(v) != EffectModule->GetParameterValue(zpDistance))
+    EffectModule->SetParameterValue(zpDistance, float(v));
 }
 
 void TVSTEditorForm::FeedDialChange(TObject*) {
   if (!EffectModule || FShowingValues)
     return;
-  const long double v = (long double)(FeedDial->Position() + 100) / 100;
-  if (float(v) != EffectModule->GetParameterValue(1))
-    EffectModule->SetParameterValue(1, float(v));
+  const long double v = FeedingOfPosition(FeedDial->Position());
+  if (float(v) != EffectModule->GetParameterValue(zpFeeding))
+    EffectModule->SetParameterValue(zpFeeding, float(v));
 }
 
 void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton, TShiftState Shift, int X,
@@ -214,10 +275,8 @@ void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton, TShiftSta
 void TVSTEditorForm::KnobRangeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
   if (Shift != ssLeft || !EffectModule)
     return;
-  const int cx = std::clamp(X, 0, KnobRange->Width());
-  const int cy = std::clamp(Y, 0, KnobRange->Height());
-  EffectModule->SetParameterValue(2, float((long double)cx / KnobRange->Width()));
-  EffectModule->SetParameterValue(3, float((long double)cy / KnobRange->Height()));
+  EffectModule->SetParameterValue(zpXAxis, AxisOfPoint(X, KnobRange->Width()));
+  EffectModule->SetParameterValue(zpYAxis, AxisOfPoint(Y, KnobRange->Height()));
 }
 
 void TVSTEditorForm::KnobRangeMouseUp(TObject*, TMouseButton, TShiftState, int, int) {

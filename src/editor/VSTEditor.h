@@ -1,20 +1,18 @@
 // The effect's editor: a fixed, borderless skin of 298 x 223 pixels with a background picture,
 // two knobs (Distance and Feeding) and an X/Y pad that blends the four cabinets. Its layout is a
 // fixed description applied when the form is built; its code is the handlers that turn the
-// knobs and the pad into parameter values.
+// knobs and the pad into parameter values, and the parameter values back into what they show.
 #pragma once
 
+#include "effect/ZintraxParameters.h"
 #include "framework/DEditorForm.h"
+#include "framework/DEditorParameters.h"
 #include "skin/Forms.h"
 #include "skin/cDIBDial.h"
 #include "skin/cDIBImage.h"
 #include "skin/cDIBImageList.h"
 #include "skin/cDIBPanel.h"
 #include "skin/cDIBSettings.h"
-
-#include <functional>
-
-class TCustomVST1Module;
 
 class TVSTEditorForm : public TForm, public TCustomEditorForm {
 public:
@@ -33,21 +31,17 @@ public:
   TDIBSettings DIBSettings;
 
   // The module whose parameters the editor shows and sets; not owned.
-  TCustomVST1Module* EffectModule = nullptr;
-
-  // Runs at the start of every round of window messages, on the editor's thread.
-  std::function<void(TVSTEditorForm& form)> OnIdle;
-  // Runs place with the knobs' write-back switched off: positions set inside it only show a
-  // value, they never set one.
-  void ShowValues(const std::function<void()>& place);
+  TEditorParameters* EffectModule = nullptr;
 
   // TCustomEditorForm
-  bool Embed(void* parentWindow, VstIntPtr hostData) override;
+  bool Embed(void* parentWindow, intptr_t hostData) override;
   int ClientWidth() const override { return TForm::ClientWidth(); }
   int ClientHeight() const override { return TForm::ClientHeight(); }
   void Invalidate() override { TForm::Invalidate(); }
-  void ProcessMessages() override;
+  void ProcessMessages() override { TForm::ProcessMessages(); }
   void Update() override { TForm::Update(); }
+  void ParameterChanged(int32_t index) override;
+  void ShowParameters() override;
 
 private:
   void ReadLayout();
@@ -58,5 +52,6 @@ private:
   void KnobRangeMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void KnobRangeMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
+  // While set, controls moved to show a value do not write it back.
   bool FShowingValues = false;
 };

@@ -4,11 +4,8 @@
 #include "effect/FeedbackPath.h"
 #include "framework/DVSTModule.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-
-class TVSTEditorForm;
 
 class TZintraxModule : public TVST2Module {
 public:
@@ -25,15 +22,8 @@ private:
   void VST2ModuleClose(TObject* Sender);
   void V2M_EditOpen(TObject* Sender, std::unique_ptr<TCustomEditorForm>& GUI);
   void V2M_ParameterChange(TObject* Sender, int32_t Index, float Value);
-  // The open editor when the caller is the editor's thread, else null.
-  TVSTEditorForm* EditorOnThisThread() const;
-  // Moves the control that shows parameter index to the stored value.
-  void ShowParameter(TVSTEditorForm& form, int32_t index);
   void V2M_Process(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
 
   // The effect's state, buffers and signal path.
   TFeedbackPath FFeedbackPath;
-  // A parameter changed on a thread other than the editor's: the next idle call of the
-  // editor shows every stored value.
-  std::atomic<bool> FEditorBehind{false};
 };

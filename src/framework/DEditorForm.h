@@ -1,7 +1,7 @@
 // What the module needs of an editor window: the editor's toolkit implements it.
 #pragma once
 
-#include "framework/DAEffect.h"
+#include <cstdint>
 
 class TCustomEditorForm {
 public:
@@ -10,7 +10,7 @@ public:
   // Makes the window a visible, borderless child of the host's window at (0, 0), keeping its
   // own size. hostData is the value argument of effEditOpen (some hosts pass their display).
   // False, with no window made, when the window system refuses the parent.
-  virtual bool Embed(void* parentWindow, VstIntPtr hostData) = 0;
+  virtual bool Embed(void* parentWindow, intptr_t hostData) = 0;
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
   // Asks the window system to repaint the whole window.
@@ -19,4 +19,13 @@ public:
   // at the end the paint of whatever is invalid by then.
   virtual void ProcessMessages() = 0;
   virtual void Update() = 0;
+
+  // Parameter index has changed, or the editor has just been opened: the editor brings what
+  // shows that parameter up to the module's stored value. A control moved here reacts as it
+  // does to the user, so a value the control cannot show is set to the nearest one it can.
+  // An editor that shows no parameter ignores this and the next.
+  virtual void ParameterChanged(int32_t /*index*/) {}
+  // Parameters changed on another thread since the last idle call: the editor shows every
+  // stored value, and showing one sets nothing.
+  virtual void ShowParameters() {}
 };

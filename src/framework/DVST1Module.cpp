@@ -286,6 +286,7 @@ bool TCustomVST1Module::EditOpen(void* parentWindow, VstIntPtr hostData) {
     return false;
   }
   FEditorForm = std::move(gui);
+  FEditorBehind.store(false, std::memory_order_relaxed);
   if (OnParameterChange)
     for (int32_t i = 0; i < numParams(); ++i)
       OnParameterChange(this, i, GetParameterValue(i));
@@ -303,6 +304,8 @@ void TCustomVST1Module::EditIdle() {
   if (!FEditorForm)
     return;
   FEditorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  if (FEditorBehind.exchange(false, std::memory_order_relaxed))
+    FEditorForm->ShowParameters();
   FEditorForm->ProcessMessages();
   if (FEditorForm && EditorNeedsUpdate()) {
     if (OnEditIdle)
@@ -316,6 +319,14 @@ void TCustomVST1Module::EditIdle() {
 
 void TCustomVST1Module::UpdateEditor() {
   SetEditorNeedsUpdate();
+}
+
+void TCustomVST1Module::EditorParameterChanged(int32_t index) {
+  // The editor's objects belong to the editor's thread: FEditorForm is not even read elsewhere.
+  if (IsEditorThread() && FEditorForm)
+    FEditorForm->ParameterChanged(index);
+  else
+    FEditorBehind.store(true, std::memory_order_relaxed);
 }
 
 VstIntPtr TCustomVST1Module::GetChunk(void** data, bool programOnly) {

@@ -6,6 +6,7 @@
 #include "framework/DAEffectX.h"
 #include "framework/DAtomicFloats.h"
 #include "framework/DEditorForm.h"
+#include "framework/DEditorParameters.h"
 #include "framework/DParameterProperty.h"
 #include "framework/DProgram.h"
 #include "framework/DRandom.h"
@@ -44,7 +45,7 @@ using TDispatcherEvent = std::function<void(TObject* Sender, int32_t opCode)>;
 using TEditOpenEvent =
     std::function<void(TObject* Sender, std::unique_ptr<TCustomEditorForm>& GUI)>;
 
-class TCustomVST1Module : public TObject {
+class TCustomVST1Module : public TObject, public TEditorParameters {
 public:
   TCustomVST1Module();
   ~TCustomVST1Module() override;
@@ -133,16 +134,20 @@ public:
   // Stores the value (and into the current program), tells the host, raises the events.
   // Ignored for an index without description, a non-finite value, or while another call is
   // in progress.
-  virtual void SetParameterValue(int32_t index, float value);
-  virtual float GetParameterValue(int32_t index) const; // 0 for an index without description
+  void SetParameterValue(int32_t index, float value) override;
+  float GetParameterValue(int32_t index) const override; // 0 for an index without description
   float NormalizedToReal(int32_t index, float normalized);
   float RealToNormalized(int32_t index, float value) const;
   virtual void GetParamLabel(int32_t index, char* text);
   virtual void GetParamDisplay(int32_t index, char* text);
   virtual void GetParamName(int32_t index, char* text);
   std::string ParamLabel(int32_t index) const;
-  std::string ParamDisplay(int32_t index) const;
+  std::string ParamDisplay(int32_t index) const override;
   std::string ParamName(int32_t index) const;
+  // A gesture on parameter index begins or ends (audioMasterBeginEdit, audioMasterEndEdit);
+  // true when the host answers other than 0.
+  bool BeginEdit(int32_t index) override;
+  bool EndEdit(int32_t index) override;
   bool OverwritePrograms = false;
 
   // --- Programs ---
@@ -163,6 +168,10 @@ public:
   const ERect& EditorRect() const { return FEditorRect; }
   bool EditorNeedsUpdate() const { return FEditorNeedsUpdate.load(std::memory_order_relaxed); }
   virtual void UpdateEditor(); // asks for a repaint on the next idle call
+  // Tells the open editor that parameter index changed: at once on the editor's thread. A
+  // change on any other thread (a host automating from its audio thread) touches nothing of the
+  // editor: its next idle call shows every stored value.
+  void EditorParameterChanged(int32_t index);
 
   // Called by the collections when their item counts change.
   void ParameterCountChanged(int32_t count);
@@ -240,6 +249,7 @@ private:
   std::atomic<std::thread::id> FEditorThread{};
   ERect FEditorRect{};
   std::atomic<bool> FEditorNeedsUpdate{false};
+  std::atomic<bool> FEditorBehind{false}; // parameters changed on another thread
 
   friend struct TModuleCallbacks;
 };

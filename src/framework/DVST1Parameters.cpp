@@ -51,6 +51,14 @@ void TCustomVST1Module::SetParameterValue(int32_t index, float value) {
     OnParameterChange(this, index, value);
 }
 
+bool TCustomVST1Module::BeginEdit(int32_t index) {
+  return CallAudioMaster(audioMasterBeginEdit, index) != 0;
+}
+
+bool TCustomVST1Module::EndEdit(int32_t index) {
+  return CallAudioMaster(audioMasterEndEdit, index) != 0;
+}
+
 float TCustomVST1Module::GetParameterValue(int32_t index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= FParameterValues.Size())
     return 0.0f;

@@ -165,14 +165,6 @@ bool TCustomVST2Module::UpdateDisplay() {
   return CallAudioMaster(audioMasterUpdateDisplay) != 0;
 }
 
-bool TCustomVST2Module::BeginEdit(int32_t index) {
-  return CallAudioMaster(audioMasterBeginEdit, index) != 0;
-}
-
-bool TCustomVST2Module::EndEdit(int32_t index) {
-  return CallAudioMaster(audioMasterEndEdit, index) != 0;
-}
-
 bool TCustomVST2Module::OpenFileSelector(void* selector) {
   return selector && CallAudioMaster(audioMasterOpenFileSelector, 0, 0, selector) != 0;
 }

@@ -158,6 +158,7 @@ public:
   void SetMidiOutCount(int32_t count); // clamped to 0..256
 
   // --- Requests to the host: each does nothing and answers 0 (false) without a host ---
+  // (BeginEdit and EndEdit, the gesture notices, are parameter operations of the level below)
   bool Automate(int32_t index, float normalized);
   int32_t GetMasterVersion(); // 1 when the host answers 0 or is absent
   VstIntPtr GetCurrentUniqueId();
@@ -199,8 +200,6 @@ public:
   bool CloseWindow(void* window);
   VstIntPtr GetDirectory();
   bool UpdateDisplay();
-  bool BeginEdit(int32_t index);
-  bool EndEdit(int32_t index);
   bool OpenFileSelector(void* selector); // not sent for a null selector
   VstIntPtr GetInputSpeakerArrangement();
 

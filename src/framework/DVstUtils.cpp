@@ -95,16 +95,6 @@ std::string FloatToGeneralText(float value) {
   return text;
 }
 
-double RoundHalfEven(double x) {
-  const double floor = std::floor(x);
-  const double fraction = x - floor;
-  if (fraction > 0.5)
-    return floor + 1.0;
-  if (fraction < 0.5)
-    return floor;
-  return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
-}
-
 std::optional<double> ParseDecimalText(std::string_view text) {
   const std::string s(text);
   if (s.find_first_of("xX") != std::string::npos)

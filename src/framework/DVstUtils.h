@@ -1,6 +1,8 @@
 // Helpers for texts and numbers at the host boundary.
 #pragma once
 
+#include "platform/Rounding.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,9 +35,6 @@ int32_t StringToFourCharCode(std::string_view text); // requires at least four c
 // 10^15 and from 0.00001 on, scientific otherwise; trailing zeros removed; the decimal separator
 // of the process locale.
 std::string FloatToGeneralText(float value);
-
-// x rounded to the nearest integer, ties to even, whatever the floating-point rounding mode.
-double RoundHalfEven(double x);
 
 // A decimal number written with the process locale's separator, surrounding blanks allowed;
 // nothing when the text is not entirely a number.

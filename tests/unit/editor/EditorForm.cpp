@@ -117,8 +117,10 @@ TEST(EditorForm, KnobsSetTheirParametersOnlyWhenTheValueChanges) {
   EXPECT_EQ(module.GetParameterValue(1), 1.5f);
   form.FeedDial->SetPosition(50);
   EXPECT_EQ(module.Changes, (std::vector<int32_t>{0, 1})) << "an unchanged knob sets nothing";
-  form.ShowValues([&] { form.DistanceDial->SetPosition(10000); });
-  EXPECT_EQ(module.GetParameterValue(0), 299.97f) << "showing a value sets nothing";
+  module.SetParameterValue(0, 401.0f);
+  form.ShowParameters();
+  EXPECT_EQ(form.DistanceDial->Position(), 5014);
+  EXPECT_EQ(module.GetParameterValue(0), 401.0f) << "showing a value sets nothing";
 }
 
 } // namespace

@@ -1,0 +1,27 @@
+// What an editor may do with the module it shows: read and set a parameter in its own units,
+// read its display text, and mark where a gesture on a parameter begins and ends. The module
+// implements it; an editor holds nothing else of the module.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TEditorParameters {
+public:
+  // The current value of parameter index in its own units.
+  virtual float GetParameterValue(int32_t index) const = 0;
+  // Sets parameter index in its own units. The module stores it, tells its host and raises its
+  // change events, which end in the editor's ParameterChanged; a call made while another one is
+  // in progress is ignored.
+  virtual void SetParameterValue(int32_t index, float value) = 0;
+  // The text a host shows for the current value.
+  virtual std::string ParamDisplay(int32_t index) const = 0;
+  // The user takes hold of the control of parameter index, and lets go of it: the host hears
+  // of both (audioMasterBeginEdit, audioMasterEndEdit), so that it can record touch automation
+  // between them. Every BeginEdit is followed by one EndEdit of the same index.
+  virtual bool BeginEdit(int32_t index) = 0;
+  virtual bool EndEdit(int32_t index) = 0;
+
+protected:
+  ~TEditorParameters() = default;
+};
