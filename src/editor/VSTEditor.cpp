@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -69,6 +70,11 @@ TVSTEditorForm::TVSTEditorForm() : TForm(nullptr) {
 }
 
 TVSTEditorForm::~TVSTEditorForm() {
+  try {
+    EndAllEdits();
+  } catch (...) {
+    // The host's answer to a notice changes nothing here.
+  }
   DestroyComponents();
 }
 
@@ -141,8 +147,17 @@ void TVSTEditorForm::ReadLayout() {
     d->DIBTabOrder = -1;
     return d;
   };
+  const auto holdEvents = [this](TDIBDial* d) {
+    d->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      DialMouseDown(Sender, Button, Shift, X, Y);
+    };
+    d->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      DialMouseUp(Sender, Button, Shift, X, Y);
+    };
+  };
   DistanceDial = dial("DistanceDial", 14, 83, 10000, 4999, 0.35L, 0.035L);
   DistanceDial->OnChange = [this](TObject* Sender) { DistanceDialChange(Sender); };
+  holdEvents(DistanceDial);
 
   KnobRange = image("KnobRange", 152, 77, 142, 142);
   KnobRange->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
@@ -175,6 +190,7 @@ void TVSTEditorForm::ReadLayout() {
 
   FeedDial = dial("FeedDial", 63, 145, 400, 1, 3.5L, 0.35L);
   FeedDial->OnChange = [this](TObject* Sender) { FeedDialChange(Sender); };
+  holdEvents(FeedDial);
 
   DIBSettings.SetDIBCompressor(kShuffle4RLE);
 
@@ -248,6 +264,11 @@ void TVSTEditorForm::ShowParameters() {
     FShowingValues = false;
 }
 
+void TVSTEditorForm::WindowDestroyed() {
+  EndAllEdits();
+  TForm::WindowDestroyed();
+}
+
 // The comparisons below are made in single precision, as the value is stored: a knob that
 // fires its change event without moving (every mouse move of a drag does) sets nothing.
 void TVSTEditorForm::DistanceDialChange(TObject*) {
@@ -266,8 +287,21 @@ void TVSTEditorForm::FeedDialChange(TObject*) {
     EffectModule->SetParameterValue(zpFeeding, float(v));
 }
 
-void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton, TShiftState Shift, int X,
-                                        int Y) {
+// A knob turns while the left button holds it.
+void TVSTEditorForm::DialMouseDown(TObject* Sender, TMouseButton Button, TShiftState, int, int) {
+  if (Button == mbLeft)
+    BeginEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+}
+
+void TVSTEditorForm::DialMouseUp(TObject* Sender, TMouseButton Button, TShiftState, int, int) {
+  if (Button == mbLeft)
+    EndEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+}
+
+void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift,
+                                        int X, int Y) {
+  if (Button == mbLeft)
+    BeginEdits({zpXAxis, zpYAxis});
   KnobRangeMouseMove(Sender, Shift, X, Y);
   Knob->SetOpacity(175);
 }
@@ -279,6 +313,28 @@ void TVSTEditorForm::KnobRangeMouseMove(TObject*, TShiftState Shift, int X, int 
   EffectModule->SetParameterValue(zpYAxis, AxisOfPoint(Y, KnobRange->Height()));
 }
 
-void TVSTEditorForm::KnobRangeMouseUp(TObject*, TMouseButton, TShiftState, int, int) {
+void TVSTEditorForm::KnobRangeMouseUp(TObject*, TMouseButton Button, TShiftState, int, int) {
+  if (Button == mbLeft)
+    EndEdits({zpXAxis, zpYAxis});
   Knob->SetOpacity(255);
+}
+
+void TVSTEditorForm::BeginEdits(std::initializer_list<int32_t> parameters) {
+  if (!EffectModule)
+    return;
+  for (int32_t index : parameters)
+    if (!std::exchange(FEditing[size_t(index)], true))
+      EffectModule->BeginEdit(index);
+}
+
+void TVSTEditorForm::EndEdits(std::initializer_list<int32_t> parameters) {
+  if (!EffectModule)
+    return;
+  for (int32_t index : parameters)
+    if (std::exchange(FEditing[size_t(index)], false))
+      EffectModule->EndEdit(index);
+}
+
+void TVSTEditorForm::EndAllEdits() {
+  EndEdits({zpDistance, zpFeeding, zpXAxis, zpYAxis});
 }

@@ -14,10 +14,14 @@
 #include "skin/cDIBPanel.h"
 #include "skin/cDIBSettings.h"
 
+#include <array>
+#include <initializer_list>
+
 class TVSTEditorForm : public TForm, public TCustomEditorForm {
 public:
   // Reads the layout (no knob change event fires while it is read), then runs FormCreate.
   TVSTEditorForm();
+  // Ends every gesture still held, then destroys the components and the window.
   ~TVSTEditorForm() override;
   const char* ClassName() const override { return "TVSTEditorForm"; }
 
@@ -43,15 +47,26 @@ public:
   void ParameterChanged(int32_t index) override;
   void ShowParameters() override;
 
+  // TEditorWindowClient: a window lost in the middle of a drag ends its gestures.
+  void WindowDestroyed() override;
+
 private:
   void ReadLayout();
   void FormCreate(TObject* Sender);
   void DistanceDialChange(TObject* Sender);
   void FeedDialChange(TObject* Sender);
+  void DialMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void DialMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void KnobRangeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void KnobRangeMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void KnobRangeMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
+  // Gestures: each parameter a held control changes has one edit begun, ended on release.
+  void BeginEdits(std::initializer_list<int32_t> parameters);
+  void EndEdits(std::initializer_list<int32_t> parameters);
+  void EndAllEdits();
+
   // While set, controls moved to show a value do not write it back.
   bool FShowingValues = false;
+  std::array<bool, kZintraxParameterCount> FEditing{};
 };
