@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libpng-dev libjpeg-dev libcairo2-dev
   libx11-dev libxext-dev libxtst-dev
-  g++-multilib qemu-user
+  g++-multilib qemu-user libx11-dev:i386
   xvfb xdotool
   mingw-w64 wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 xauth
   ardour
@@ -19,6 +19,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
+  # The 32-bit Linux build's editor needs the 32-bit X11 libraries.
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

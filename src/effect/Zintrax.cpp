@@ -28,12 +28,21 @@ constexpr float kFactoryValues[kProgramCount][kZintraxParameterCount] = {
     {750.0f, 2.5f, 0.7f, 0.9f},
     {300.0f, 2.0f, 0.1f, 0.2f},
 };
+// A build without an editor does not announce one.
+#ifdef ZINTRAX_WITHOUT_EDITOR
+constexpr bool kHasEditor = false;
+#else
+constexpr bool kHasEditor = true;
+#endif
 } // namespace
 
 void TZintraxModule::ReadStoredProperties() {
   OldCreateOrder = false;
   OnCreate = [this](TObject* Sender) { VST2ModuleCreate(Sender); };
-  SetFlags({pfHasEditor, pfFlagsCanMono, pfFlagsCanReplacing});
+  TVst2PluginFlags flags{pfFlagsCanMono, pfFlagsCanReplacing};
+  if (kHasEditor)
+    flags.Include(pfHasEditor);
+  SetFlags(flags);
   SetVersion("0.0");
   EffectName = "Zintrax";
   ProductName = "Zintrax";

@@ -1,0 +1,50 @@
+# cmake -DMODE=Refused|WithoutEditor -DSOURCE=... -DTREE=... -DGENERATOR=... -DCOMPILER=... -P
+# Configures SOURCE in a fresh TREE as if X11 were not installed. Refused: with the default
+# options the step must fail, say what is missing and how to go on, and generate nothing.
+# WithoutEditor: asked for a plug-in without an editor, it must succeed, build the window layer
+# without a native backend and the effect without announcing an editor.
+file(REMOVE_RECURSE ${TREE})
+set(arguments -S ${SOURCE} -B ${TREE} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${COMPILER}
+    -DCMAKE_DISABLE_FIND_PACKAGE_X11=ON -DZINTRAX_TESTS=OFF -DZINTRAX_BENCH=OFF)
+if(MODE STREQUAL WithoutEditor)
+  list(APPEND arguments -DZINTRAX_EDITOR=OFF -DZINTRAX_TOOLS=OFF)
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} ${arguments} RESULT_VARIABLE result
+                OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+
+if(MODE STREQUAL Refused)
+  string(REGEX REPLACE "[ \n]+" " " said "${errors}")
+  if(result EQUAL 0)
+    message(FATAL_ERROR "configured without X11:\n${output}")
+  elseif(NOT said MATCHES "CMake Error at CMakeLists.txt:[0-9]+ \\(message\\): The X11 development files were not found"
+         OR NOT said MATCHES "-DZINTRAX_EDITOR=OFF")
+    message(FATAL_ERROR "the refusal does not say what is missing and how to go on:\n${errors}")
+  elseif(EXISTS ${TREE}/build.ninja OR EXISTS ${TREE}/Makefile)
+    message(FATAL_ERROR "a refused configure generated a build")
+  endif()
+else()
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "a build without an editor does not configure without X11:\n${errors}")
+  endif()
+  file(READ ${TREE}/compile_commands.json commands)
+  string(JSON count LENGTH "${commands}")
+  math(EXPR last "${count} - 1")
+  set(backends "")
+  set(effect_command "")
+  foreach(i RANGE ${last})
+    string(JSON file GET "${commands}" ${i} file)
+    string(JSON command GET "${commands}" ${i} command)
+    if(file MATCHES "/EditorWindow(X11|Win32|None)\\.cpp$")
+      list(APPEND backends ${CMAKE_MATCH_1})
+    elseif(file MATCHES "/src/effect/Zintrax\\.cpp$")
+      set(effect_command "${command}")
+    endif()
+  endforeach()
+  if(NOT backends STREQUAL "None")
+    message(FATAL_ERROR "window backends built without an editor: ${backends}")
+  endif()
+  if(NOT effect_command MATCHES "-DZINTRAX_WITHOUT_EDITOR")
+    message(FATAL_ERROR "the effect is built to announce an editor: ${effect_command}")
+  endif()
+endif()
+file(REMOVE_RECURSE ${TREE})
