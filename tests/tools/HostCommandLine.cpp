@@ -76,6 +76,37 @@ TEST(HostCommandLine, LibrariesThatAreNotPluginsAreRefused) {
   EXPECT_EQ(dir.Files().size(), 2u); // text.so and folder.so, nothing else
 }
 
+TEST(HostCommandLine, EveryCommandTakesThePluginAsAnArgument) {
+  TempDir dir;
+  const Result render = RunHost(dir, {"render", FAKE_PLUGIN_PATH, "--out", "x.wav"});
+  EXPECT_EQ(render.status, 0) << render.err;
+  const Result snapshot =
+      RunHost(dir, {"snapshot", FAKE_PLUGIN_PATH, "--out", "f.png"}, {}, "-u DISPLAY");
+  EXPECT_EQ(snapshot.status, 1);
+  EXPECT_THAT(snapshot.err, HasSubstr("has no editor"));
+  for (const char* command : {"info", "render", "snapshot", "edit", "validate"}) {
+    const Result twice = RunHost(dir, {command, "a.so", "--plugin", "b.so", "--out", "x.png"});
+    EXPECT_EQ(twice.status, 2) << command;
+    EXPECT_THAT(twice.err, HasSubstr("takes one plug-in, not also 'b.so'")) << command;
+  }
+}
+
+TEST(HostCommandLine, AnInstalledHostLoadsTheInstalledPlugin) {
+  TempDir dir;
+  const fs::path root = dir.Path();
+  fs::create_directories(root / "usr" / "bin");
+  fs::create_directories(root / "usr" / "lib" / "vst");
+  fs::create_directories(root / "src" / "effect");
+  fs::copy_file(ZINTRAX_HOST_PATH, root / "usr" / "bin" / "zintrax-host");
+  fs::copy_file(FAKE_PLUGIN_PATH, root / "usr" / "lib" / "vst" / "Zintrax.so");
+  // Where a build tree beside it would hold its plug-in.
+  fs::copy_file(NOT_A_PLUGIN_PATH, root / "src" / "effect" / "Zintrax.so");
+  const Result info = RunHost(dir, {"info"}, {}, "sh -c 'exec usr/bin/zintrax-host \"$@\"'");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_THAT(info.out, HasSubstr("/usr/lib/vst/Zintrax.so\n"));
+  EXPECT_THAT(info.out, HasSubstr("Effect name     Fake"));
+}
+
 TEST(HostCommandLine, InfoShowsWhatTheRecordAndDispatcherAnswer) {
   TempDir dir;
   const Result info = RunHost(dir, {"info", FAKE_PLUGIN_PATH}, {"FAKE_PLUGIN_LOG=log"});

@@ -84,26 +84,35 @@ bool IsHelp(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "help";
 }
 
+// The plug-in a command loads: "--plugin PATH" or an argument that is not an option, given
+// once; false for any other argument.
+bool TakePlugin(const std::string& command, const std::string& arg, ArgumentReader& reader,
+                std::optional<std::string>& plugin) {
+  std::string path;
+  if (arg == "--plugin")
+    path = reader.Value(arg);
+  else if (arg.empty() || arg.front() != '-')
+    path = arg;
+  else
+    return false;
+  if (plugin)
+    throw UsageError(command + " takes one plug-in, not also '" + path + "'");
+  plugin = path;
+  return true;
+}
+
+std::string PluginOrDefault(const std::optional<std::string>& plugin) {
+  return plugin ? *plugin : DefaultPluginPath();
+}
+
 InfoOptions ParseInfo(ArgumentReader& reader) {
-  InfoOptions options;
-  bool named = false;
+  std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (arg == "--plugin") {
-      options.plugin = reader.Value(arg);
-      named = true;
-    } else if (!arg.empty() && arg.front() == '-') {
+    if (!TakePlugin("info", arg, reader, plugin))
       throw UsageError("info: unknown option " + arg);
-    } else if (named) {
-      throw UsageError("info takes one plug-in, not also '" + arg + "'");
-    } else {
-      options.plugin = arg;
-      named = true;
-    }
   }
-  if (!named)
-    options.plugin = DefaultPluginPath();
-  return options;
+  return {PluginOrDefault(plugin)};
 }
 
 std::pair<std::string, std::string> ParseParam(const std::string& setting) {
@@ -113,13 +122,11 @@ std::pair<std::string, std::string> ParseParam(const std::string& setting) {
   return {setting.substr(0, equals), setting.substr(equals + 1)};
 }
 
-// --plugin, --program and --param, shared by the commands that load one instance; false for
-// any other argument.
+// --program and --param, shared by the commands that load one instance; false for any other
+// argument.
 template <class Options>
 bool ParseInstanceOption(const std::string& arg, ArgumentReader& reader, Options& options) {
-  if (arg == "--plugin")
-    options.plugin = reader.Value(arg);
-  else if (arg == "--program")
+  if (arg == "--program")
     options.program = reader.Value(arg);
   else if (arg == "--param")
     options.params.push_back(ParseParam(reader.Value(arg)));
@@ -130,10 +137,10 @@ bool ParseInstanceOption(const std::string& arg, ArgumentReader& reader, Options
 
 SnapshotOptions ParseSnapshot(ArgumentReader& reader) {
   SnapshotOptions options;
-  options.plugin = DefaultPluginPath();
+  std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (ParseInstanceOption(arg, reader, options))
+    if (TakePlugin("snapshot", arg, reader, plugin) || ParseInstanceOption(arg, reader, options))
       continue;
     if (arg == "--out")
       options.out = reader.Value(arg);
@@ -142,6 +149,7 @@ SnapshotOptions ParseSnapshot(ArgumentReader& reader) {
     else
       throw UsageError("snapshot: unknown argument " + arg);
   }
+  options.plugin = PluginOrDefault(plugin);
   if (!options.out.ends_with(".png") && !options.out.ends_with(".PNG"))
     throw UsageError("snapshot needs --out FILE.png");
   return options;
@@ -149,22 +157,23 @@ SnapshotOptions ParseSnapshot(ArgumentReader& reader) {
 
 EditOptions ParseEdit(ArgumentReader& reader) {
   EditOptions options;
-  options.plugin = DefaultPluginPath();
+  std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (!ParseInstanceOption(arg, reader, options))
+    if (!TakePlugin("edit", arg, reader, plugin) && !ParseInstanceOption(arg, reader, options))
       throw UsageError("edit: unknown argument " + arg);
   }
+  options.plugin = PluginOrDefault(plugin);
   return options;
 }
 
 RenderOptions ParseRender(ArgumentReader& reader) {
   RenderOptions options;
-  options.plugin = DefaultPluginPath();
+  std::optional<std::string> plugin;
   bool haveOut = false;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (ParseInstanceOption(arg, reader, options)) {
+    if (TakePlugin("render", arg, reader, plugin) || ParseInstanceOption(arg, reader, options)) {
       continue;
     } else if (arg == "--in") {
       options.in = reader.Value(arg);
@@ -193,6 +202,7 @@ RenderOptions ParseRender(ArgumentReader& reader) {
   }
   if (!haveOut)
     throw UsageError("render needs --out FILE (.wav, .flac or .aiff)");
+  options.plugin = PluginOrDefault(plugin);
   return options;
 }
 
@@ -213,17 +223,11 @@ std::vector<std::string> ParseNames(const std::string& option, const std::string
 
 ValidateOptions ParseValidate(ArgumentReader& reader) {
   ValidateOptions options;
-  bool named = false;
-  const auto name = [&](const std::string& plugin) {
-    if (named)
-      throw UsageError("validate takes one plug-in, not also '" + plugin + "'");
-    options.plugin = plugin;
-    named = true;
-  };
+  std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (arg == "--plugin") {
-      name(reader.Value(arg));
+    if (TakePlugin("validate", arg, reader, plugin)) {
+      continue;
     } else if (arg == "--strictness") {
       options.strictness = static_cast<int>(ParseInteger(arg, reader.Value(arg), 1, 10));
     } else if (arg == "--seed") {
@@ -241,14 +245,11 @@ ValidateOptions ParseValidate(ArgumentReader& reader) {
       options.json = reader.Value(arg);
       if (options.json.empty())
         throw UsageError("--json needs a file name");
-    } else if (!arg.empty() && arg.front() == '-') {
-      throw UsageError("validate: unknown option " + arg);
     } else {
-      name(arg);
+      throw UsageError("validate: unknown option " + arg);
     }
   }
-  if (!named)
-    options.plugin = DefaultPluginPath();
+  options.plugin = PluginOrDefault(plugin);
   return options;
 }
 
@@ -256,15 +257,18 @@ ValidateOptions ParseValidate(ArgumentReader& reader) {
 
 std::string DefaultPluginPath() {
   std::error_code error;
-#ifdef ZINTRAX_DEFAULT_PLUGIN
-  if (std::filesystem::exists(ZINTRAX_DEFAULT_PLUGIN, error))
-    return ZINTRAX_DEFAULT_PLUGIN;
-#endif
-  // Installed: the plug-in sits in lib/vst beside the bin folder that holds this program.
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error)
     return {};
-  return (self.parent_path().parent_path() / "lib" / "vst" / "Zintrax.so").string();
+  // Installed: <prefix>/bin/zintrax-host beside <prefix>/lib/vst/Zintrax.so.
+  const std::filesystem::path installed =
+      self.parent_path().parent_path() / "lib" / "vst" / "Zintrax.so";
+  // In a build tree: tools/zintrax-host/zintrax-host beside src/effect/Zintrax.so.
+  const std::filesystem::path built =
+      self.parent_path().parent_path().parent_path() / "src" / "effect" / "Zintrax.so";
+  if (!std::filesystem::exists(installed, error) && std::filesystem::exists(built, error))
+    return built.string();
+  return installed.string();
 }
 
 Command ParseCommandLine(const std::vector<std::string>& args) {
@@ -297,12 +301,12 @@ const char* UsageText() {
 Usage:
   zintrax-host info [PLUGIN]
       Identity, capabilities, programs and parameters of the plug-in.
-  zintrax-host render --out FILE [options]
+  zintrax-host render --out FILE [PLUGIN] [options]
       Renders audio through the plug-in into FILE (.wav, .flac, .aiff).
-  zintrax-host snapshot --out FILE.png [--plugin PATH] [--program P] [--param N=V] [--idle MS]
+  zintrax-host snapshot --out FILE.png [PLUGIN] [--program P] [--param N=V] [--idle MS]
       Opens the plug-in's editor in a window, idles it for MS milliseconds (default 500) and
       writes the window's picture. Without DISPLAY it starts a private Xvfb for the picture.
-  zintrax-host edit [--plugin PATH] [--program P] [--param N=V]
+  zintrax-host edit [PLUGIN] [--program P] [--param N=V]
       Opens the plug-in's editor in a window of its own on your display and prints every
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.
@@ -311,10 +315,14 @@ Usage:
       prints one line per test (PASS name, FAIL name: what and where, SKIP name: why), then
       "N passed, N failed". A crash or hang of the plug-in fails the test it happened in.
 
+Every command takes the plug-in (a VST 2.x library) the same two ways: as an argument of its
+own (zintrax-host snapshot Zintrax.so --out editor.png) or as --plugin PATH. Without one it
+loads Zintrax.so from beside this program: <prefix>/lib/vst/Zintrax.so when installed in
+<prefix>/bin, else, in a build folder, the one built with it.
+
 Render options:
   --in FILE             input audio (.wav, .flac, .aiff; a mono file feeds every input);
                         without it, a built-in demo of plucked notes followed by silence
-  --plugin PATH         the plug-in to load (default: the Zintrax.so built with this tool)
   --program NAME|INDEX  select a factory program first
   --param NAME=VALUE    set a parameter in its own units, e.g. Distance=300 (repeatable)
   --seed N              seed of the plug-in's random generator (sets ZINTRAX_SEED)

@@ -56,8 +56,9 @@ struct ValidateOptions {
 using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions,
                              ValidateOptions>;
 
-// The plug-in used when none is named: the one built beside this tool, or else the one installed
-// beside it (../lib/vst/Zintrax.so from the program's folder).
+// The plug-in used when none is named, found from where this program lies: the one installed
+// beside it (../lib/vst/Zintrax.so from its folder) or else the one of its build tree
+// (src/effect/Zintrax.so beside tools/zintrax-host/).
 std::string DefaultPluginPath();
 
 // Throws UsageError with a message that names the offending argument.
