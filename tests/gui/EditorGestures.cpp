@@ -44,20 +44,9 @@ protected:
     host.Idle(plugin);
     Log().Clear();
   }
-  void Press(int x, int y, unsigned button = 1) {
-    host.MoveTo(x, y);
-    host.Idle(plugin, 1);
-    host.Button(button, true);
-    host.Idle(plugin, 2);
-  }
-  void MoveTo(int x, int y) {
-    host.MoveTo(x, y);
-    host.Idle(plugin, 2);
-  }
-  void Release(unsigned button = 1) {
-    host.Button(button, false);
-    host.Idle(plugin, 2);
-  }
+  void Press(int x, int y, unsigned button = 1) { host.Press(plugin, x, y, button); }
+  void MoveTo(int x, int y) { host.DragTo(plugin, x, y); }
+  void Release(unsigned button = 1) { host.Release(plugin, button); }
 
   Library library;
   Instance plugin{library};

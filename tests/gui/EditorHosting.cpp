@@ -31,16 +31,10 @@ protected:
   // Presses, moves and releases the left button along points of the window.
   void Drag(std::initializer_list<std::pair<int, int>> points, unsigned button = 1) {
     auto p = points.begin();
-    host.MoveTo(p->first, p->second);
-    host.Idle(plugin, 1);
-    host.Button(button, true);
-    host.Idle(plugin, 2);
-    for (++p; p != points.end(); ++p) {
-      host.MoveTo(p->first, p->second);
-      host.Idle(plugin, 2);
-    }
-    host.Button(button, false);
-    host.Idle(plugin, 2);
+    host.Press(plugin, p->first, p->second, button);
+    for (++p; p != points.end(); ++p)
+      host.DragTo(plugin, p->first, p->second);
+    host.Release(plugin, button);
   }
 
   Library library;

@@ -84,6 +84,22 @@ public:
     XTestFakeButtonEvent(Window.Display(), button, down, CurrentTime);
     XFlush(Window.Display());
   }
+  // A press at a point of the window, moves with the button held and its release, each with
+  // the idle calls that deliver it.
+  void Press(const testhost::Instance& instance, int x, int y, unsigned button = 1) {
+    MoveTo(x, y);
+    Idle(instance, 1);
+    Button(button, true);
+    Idle(instance, 2);
+  }
+  void DragTo(const testhost::Instance& instance, int x, int y) {
+    MoveTo(x, y);
+    Idle(instance, 2);
+  }
+  void Release(const testhost::Instance& instance, unsigned button = 1) {
+    Button(button, false);
+    Idle(instance, 2);
+  }
   void Key(const char* name, bool down) {
     Display* d = Window.Display();
     XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym(name)), down, CurrentTime);
