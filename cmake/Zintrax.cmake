@@ -1,9 +1,9 @@
 # Helpers shared by the folders of the build.
 
 # Every library's public include folder lies in the build tree and holds only the library's own
-# headers, under the name of its folder of src/: "#include "framework/DAEffect.h"" works in the
-# framework and in what links it, and nowhere else. A library reaches another's headers only by
-# linking it.
+# headers, under the path of its folder below src/: "#include "framework/DAEffect.h"" works in the
+# framework and in what links it, and nowhere else ("formats/common/..." for src/formats/common).
+# A library reaches another's headers only by linking it.
 set(ZINTRAX_INCLUDE_ROOT ${PROJECT_BINARY_DIR}/include)
 
 # zintrax_library(NAME [SOURCES ...] [PUBLIC ...] [PRIVATE ...]): the static library of the
@@ -14,9 +14,10 @@ function(zintrax_library name)
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   endif()
-  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
   set(include_dir ${ZINTRAX_INCLUDE_ROOT}/${name})
-  file(MAKE_DIRECTORY ${include_dir})
+  get_filename_component(parent ${include_dir}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
   file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${include_dir}/${folder} SYMBOLIC)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${include_dir})
@@ -28,7 +29,7 @@ endfunction()
 # for users that must see nothing else of that library.
 function(zintrax_headers name)
   cmake_parse_arguments(ARG "" "" "HEADERS;LINKS" ${ARGN})
-  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
   set(include_dir ${ZINTRAX_INCLUDE_ROOT}/${name})
   file(MAKE_DIRECTORY ${include_dir}/${folder})
   foreach(header ${ARG_HEADERS})

@@ -39,6 +39,7 @@ public:
 
   // TCustomEditorForm
   bool Embed(void* parentWindow, intptr_t hostData) override;
+  void* WindowHandle() const override { return Window() ? Window()->NativeHandle() : nullptr; }
   int ClientWidth() const override { return TForm::ClientWidth(); }
   int ClientHeight() const override { return TForm::ClientHeight(); }
   void Invalidate() override { TForm::Invalidate(); }

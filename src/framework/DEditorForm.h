@@ -11,6 +11,9 @@ public:
   // own size. hostData is the value argument of effEditOpen (some hosts pass their display).
   // False, with no window made, when the window system refuses the parent.
   virtual bool Embed(void* parentWindow, intptr_t hostData) = 0;
+  // The window system's handle of the editor's own window (an X11 Window id, an HWND), or null
+  // while there is none.
+  virtual void* WindowHandle() const { return nullptr; }
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
   // Asks the window system to repaint the whole window.
