@@ -3,9 +3,8 @@
 #include "AudioFile.h"
 #include "DemoSignal.h"
 #include "Errors.h"
-#include "HostCallback.h"
+#include "Instance.h"
 #include "Plot.h"
-#include "Plugin.h"
 #include "Progress.h"
 #include "Settings.h"
 
@@ -67,26 +66,26 @@ void Distribute(const std::vector<float>& interleaved, int sourceChannels, int64
   }
 }
 
-void ApplySettings(const RenderOptions& options, const Plugin& plugin, std::ostream& log) {
+void ApplySettings(const RenderOptions& options, Instance& plugin, std::ostream& log) {
   if (options.program) {
     const int32_t index = SelectProgram(plugin, *options.program);
     log << "program " << index << ": " << plugin.ProgramName(index) << '\n';
   }
   for (const auto& [name, value] : options.params) {
     const int32_t index = FindParameter(plugin, name);
-    SetParameterText(plugin, index, value);
+    plugin.SetParameterText(index, value);
     log << plugin.ParameterName(index) << " = " << DisplayWithLabel(plugin, index) << '\n';
   }
 }
 
 // The title of the plot: the plug-in's own name and the settings as it now displays them.
-PlotCaption DescribeSettings(const Plugin& plugin) {
+PlotCaption DescribeSettings(const Instance& plugin) {
   PlotCaption caption;
-  caption.plugin = plugin.Text(effGetEffectName);
+  caption.plugin = plugin.Name();
   if (caption.plugin.find_first_not_of(" \t") == std::string::npos)
-    caption.plugin = std::filesystem::path(plugin.Path()).filename().string();
+    caption.plugin = std::filesystem::path(plugin.Location()).filename().string();
   if (plugin.NumPrograms() > 0)
-    caption.program = plugin.Text(effGetProgramName);
+    caption.program = plugin.ProgramName(plugin.CurrentProgram());
   for (int32_t i = 0; i < plugin.NumParams(); ++i)
     caption.parameters.push_back(plugin.ParameterName(i) + " " + DisplayWithLabel(plugin, i));
   return caption;
@@ -109,21 +108,14 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
   if (options.seed)
     setenv("ZINTRAX_SEED", std::to_string(*options.seed).c_str(), 1);
 
-  HostState& host = Host();
-  host.sampleRate = static_cast<float>(sampleRate);
-  host.blockSize = options.block;
-  Plugin plugin(options.plugin);
-  if (!plugin.CanProcess())
-    throw HostError(options.plugin + ": the plug-in offers no audio callback");
-  plugin.Open();
-  plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-  plugin.Dispatch(effSetBlockSize, 0, options.block);
+  std::unique_ptr<Instance> instance = LoadInstance(options.plugin);
+  Instance& plugin = *instance;
+  plugin.Open(static_cast<float>(sampleRate), options.block);
   ApplySettings(options, plugin, log);
   std::optional<WaveformPlot> plot;
   if (!options.plot.empty())
     plot.emplace(totalFrames, sampleRate, DescribeSettings(plugin));
-  plugin.Resume();
-  plugin.StartProcess();
+  plugin.Start();
 
   // Channel counts as they stand once the plug-in is running (it may change them on resume).
   const int inputCount = plugin.NumInputs();
@@ -142,7 +134,6 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
   std::vector<float> interleaved(static_cast<size_t>(options.block) * outputs);
   Progress progress(totalFrames, static_cast<double>(totalFrames) / sampleRate);
 
-  host.processing = true;
   int64_t done = 0;
   while (done < totalFrames) {
     const auto frames = static_cast<int32_t>(std::min<int64_t>(options.block, totalFrames - done));
@@ -169,9 +160,8 @@ void RunRender(const RenderOptions& options, std::ostream& log) {
     done += frames;
     progress.Update(done);
   }
-  host.processing = false;
   progress.Finish();
-  plugin.Close();
+  instance.reset();
 
   if (plot)
     plot->Write(options.plot);
