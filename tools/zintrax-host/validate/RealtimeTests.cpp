@@ -3,11 +3,9 @@
 // (MXCSR, the x87 control word) as it was after every call, the editor's too with --gui.
 #include "AllocationCounter.h"
 #include "AudioBlock.h"
-#include "EditorHost.h"
+#include "CallWalk.h"
 #include "FloatingPointState.h"
 #include "Validation.h"
-
-#include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
@@ -100,8 +98,8 @@ void FloatingPoint(Context& context) {
     context.Skip("no x86 floating-point state on this machine");
   const FloatingPointState host = FloatingPointState::Read();
   int reported = 0;
-  for (const FloatingPointState& caller : kCallerStates) {
-    const auto checked = [&](const std::string& what, const std::function<void()>& call) {
+  for (const FloatingPointState& caller : kCallerStates)
+    WalkEveryKindOfCall(context, [&](const std::string& what, const std::function<void()>& call) {
       context.Step("%s with the caller's %s", what.c_str(), StateText(caller).c_str());
       caller.Write();
       call();
@@ -110,61 +108,7 @@ void FloatingPoint(Context& context) {
       if (after != caller && reported++ < 10)
         context.Fail(what + " left " + StateText(after) + " where the caller had " +
                      StateText(caller));
-    };
-    // Loaded first on its own, so that what the library's initialisers do (linking with
-    // -ffast-math sets flush-to-zero there) is told apart from what the entry point does.
-    const std::string loadPath = LibraryLoadPath(context.PluginPath());
-    void* library = nullptr;
-    checked("loading the library (its static initialisers)",
-            [&] { library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL); });
-    std::unique_ptr<Plugin> plugin;
-    checked("creating an instance through the entry point", [&] { plugin = context.Load(); });
-    const auto dispatch = [&](const char* name, int32_t opcode, int32_t index = 0,
-                              VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
-      checked(name, [&] { plugin->Dispatch(opcode, index, value, ptr, opt); });
-    };
-    dispatch("effOpen", effOpen);
-    dispatch("effSetSampleRate", effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    dispatch("effSetBlockSize", effSetBlockSize, 0, 512);
-    char text[256] = {};
-    for (int32_t i = 0; i < std::min(plugin->NumParams(), 64); ++i) {
-      dispatch("effGetParamName", effGetParamName, i, 0, text);
-      dispatch("effGetParamDisplay", effGetParamDisplay, i, 0, text);
-      checked("setParameter", [&] { plugin->SetParameter(i, 0.75f); });
-      checked("getParameter", [&] { plugin->GetParameter(i); });
-    }
-    if (plugin->NumPrograms() > 1)
-      dispatch("effSetProgram", effSetProgram, 0, 1);
-    if (plugin->Effect().flags & effFlagsProgramChunks) {
-      void* chunk = nullptr;
-      dispatch("effGetChunk", effGetChunk, 1, 0, &chunk);
-    }
-    if (context.Gui() && (plugin->Effect().flags & effFlagsHasEditor)) {
-      std::unique_ptr<EditorHost> editor;
-      checked("effEditOpen", [&] { editor = std::make_unique<EditorHost>(*plugin, true); });
-      for (int i = 0; i < 3; ++i)
-        checked("effEditIdle", [&] { editor->Idle(); });
-      checked("effEditClose", [&] { editor->Close(); });
-    }
-    checked("effMainsChanged 1", [&] { plugin->Resume(); });
-    checked("effStartProcess", [&] { plugin->StartProcess(); });
-    if (plugin->CanProcess()) {
-      const bool replacing = Replaces(*plugin);
-      AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
-      for (int i = 0; i < 16; ++i) {
-        block.Noise(context.Random(), i == 8 ? 1e-38f : 0.5f, 512);
-        block.ClearOutputs(512);
-        checked(replacing ? "processReplacing" : "process",
-                [&] { block.Process(*plugin, 512, replacing); });
-      }
-    }
-    checked("effStopProcess", [&] { plugin->StopProcess(); });
-    checked("effMainsChanged 0", [&] { plugin->Suspend(); });
-    checked("effClose", [&] { plugin->Close(); });
-    plugin.reset();
-    if (library)
-      dlclose(library);
-  }
+    });
 }
 
 const bool registered =
