@@ -1,17 +1,27 @@
 // The checks under the validator's dynamic tests, on buffers and resources this test sets up
-// itself: what a block of output held, the allocator's calls counted per thread, and the
-// process's descriptors and threads.
+// itself: what a block of output held, the allocator's calls counted per thread, the process's
+// descriptors and threads, and every item of the process's state a plug-in must
+// leave alone.
 #include "validate/AllocationCounter.h"
 #include "validate/AudioBlock.h"
+#include "validate/FloatingPointState.h"
 #include "validate/ProcessResources.h"
+#include "validate/ProcessState.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <clocale>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -93,4 +103,78 @@ TEST(DynamicChecks, ResourcesCountDescriptorsAndThreads) {
   const ProcessResources after = ProcessResources::Settled(before.threads);
   EXPECT_EQ(after.descriptors, before.descriptors);
   EXPECT_EQ(after.threads, before.threads);
+}
+
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
+
+TEST(DynamicChecks, TheProcessStateNamesEveryItemThatChanged) {
+  using testing::HasSubstr;
+  const ProcessState before = ProcessState::Capture();
+  EXPECT_TRUE(Changes(before, ProcessState::Capture()).empty());
+
+  const std::string time = std::setlocale(LC_TIME, nullptr);
+  std::setlocale(LC_TIME, time == "C.UTF-8" ? "C" : "C.UTF-8");
+  struct sigaction ignore {
+  }, previous{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGUSR2, &ignore, &previous);
+  sigset_t usr1, mask;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &usr1, &mask);
+  const std::filesystem::path directory = std::filesystem::current_path();
+  std::filesystem::current_path(directory == "/" ? "/tmp" : "/");
+  const mode_t creation = umask(0);
+  umask(creation == 0077 ? 0022 : 0077);
+  setenv("ZINTRAX_STATE_PROBE", "1", 1);
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  rlimit fewer = files;
+  fewer.rlim_cur = files.rlim_cur - 1;
+  setrlimit(RLIMIT_NOFILE, &fewer);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const int input = dup(STDIN_FILENO);
+  dup2(ends[0], STDIN_FILENO);
+  const FloatingPointState floating = FloatingPointState::Read();
+  FloatingPointState flushing = floating;
+  flushing.mxcsr |= kMxcsrFlushBits;
+  flushing.Write();
+  const XErrorHandler handler = XSetErrorHandler(IgnoreXError);
+
+  const std::vector<std::string> changes = Changes(before, ProcessState::Capture());
+
+  XSetErrorHandler(handler);
+  floating.Write();
+  dup2(input, STDIN_FILENO);
+  close(input);
+  close(ends[0]);
+  close(ends[1]);
+  setrlimit(RLIMIT_NOFILE, &files);
+  unsetenv("ZINTRAX_STATE_PROBE");
+  umask(creation);
+  std::filesystem::current_path(directory);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+  sigaction(SIGUSR2, &previous, nullptr);
+  std::setlocale(LC_TIME, time.c_str());
+
+  std::string all;
+  for (const std::string& change : changes)
+    all += change + "\n";
+  EXPECT_THAT(all, HasSubstr("the locale's LC_TIME: \"" + time + "\" -> "));
+  EXPECT_THAT(all, HasSubstr("the disposition of SIGUSR2: SIG_DFL -> SIG_IGN\n"));
+  EXPECT_THAT(all, HasSubstr("the calling thread's signal mask: {} -> {SIGUSR1}\n"));
+  EXPECT_THAT(all, HasSubstr("the working directory: \"" + directory.string() + "\" -> "));
+  EXPECT_THAT(all, HasSubstr("the file-creation mask: "));
+  EXPECT_THAT(all, HasSubstr("the environment variable ZINTRAX_STATE_PROBE: unset -> \"1\"\n"));
+  EXPECT_THAT(all, HasSubstr("the resource limit RLIMIT_NOFILE: soft "));
+  EXPECT_THAT(all, HasSubstr("where standard input leads: "));
+  if (kHasFloatingPointState) {
+    EXPECT_THAT(all, HasSubstr("the floating-point control state: MXCSR 1F80"));
+  }
+  EXPECT_THAT(all, HasSubstr("Xlib's error handler: "));
+  EXPECT_EQ(changes.size(), kHasFloatingPointState ? 10u : 9u) << all;
+  EXPECT_EQ(Changes(before, ProcessState::Capture()), std::vector<std::string>{});
 }

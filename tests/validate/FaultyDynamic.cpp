@@ -1,15 +1,17 @@
 // A small, well-behaved VST 2.x effect with an X11 editor for the validator's dynamic tests: a
 // stereo one-pole smoother with a gain. Built once as it is (it must pass every test) and once
 // per fault, each compile definition FAULT_xxx breaking one thing that a test of the audio,
-// realtime, threads, lifecycle or editor groups must catch.
+// process, realtime, threads, lifecycle or editor groups must catch.
 #include "PluginEntries.h"
 #include "framework/DAEffect.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +35,19 @@ struct Effect {
   Display* display = nullptr;
   Window window = 0;
 };
+
+#ifdef FAULT_SIGNAL_HANDLER
+// Takes over the host's crashes as soon as the library is loaded.
+void OnCrash(int, siginfo_t*, void*) {}
+[[maybe_unused]] const bool takenOver = [] {
+  struct sigaction action {};
+  action.sa_sigaction = OnCrash;
+  action.sa_flags = SA_SIGINFO;
+  return sigaction(SIGSEGV, &action, nullptr) == 0;
+}();
+#endif
+
+
 
 Effect& Of(AEffect* effect) {
   return *static_cast<Effect*>(effect->object);
@@ -138,6 +153,10 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, 
   switch (opcode) {
   case effOpen:
     e.descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+#ifdef FAULT_LOCALE
+    // Numbers in the plug-in's texts with a decimal point, and the host's too from now on.
+    std::setlocale(LC_NUMERIC, "C.UTF-8");
+#endif
     return 0;
   case effClose:
     CloseEditor(e);

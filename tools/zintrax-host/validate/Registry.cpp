@@ -11,8 +11,8 @@ namespace zhost::validate {
 
 namespace {
 
-constexpr const char* kGroupOrder[] = {"entry",    "texts",   "parameters", "programs", "audio",
-                                       "realtime", "threads", "lifecycle",  "editor"};
+constexpr const char* kGroupOrder[] = {"entry",   "texts",    "parameters", "programs",  "audio",
+                                       "process", "realtime", "threads",    "lifecycle", "editor"};
 
 // A deque, so that the addresses handed out stay valid while more tests register.
 std::deque<TestCase>& Suite() {

@@ -97,8 +97,8 @@ struct TestCase {
 };
 
 // Adds a test to the suite; answers true so that it can initialise a static. Tests run group by
-// group (entry, texts, parameters, programs, audio, realtime, threads, lifecycle, editor, then
-// any other in name order), and within a group in the order they were registered.
+// group (entry, texts, parameters, programs, audio, process, realtime, threads, lifecycle, editor,
+// then any other in name order), and within a group in the order they were registered.
 bool Register(TestCase test);
 
 // The text of a plug-in's answer fit for a one-line report: quoted, with bytes outside

@@ -1,0 +1,35 @@
+// process: what a plug-in leaves changed in its host's process. After loading the library, after
+// the entry point, after every kind of call (the editor's with --gui) and after unloading, the
+// locale, the signals' dispositions and the calling thread's mask, the working directory, the
+// file-creation mask, the environment, the resource limits, the standard descriptors, the
+// floating-point control state and Xlib's error handlers must be as they were before it.
+#include "CallWalk.h"
+#include "EditorHost.h"
+#include "ProcessState.h"
+#include "Validation.h"
+
+namespace zhost::validate {
+
+namespace {
+
+constexpr int kMostReported = 20;
+
+void State(Context& context) {
+  // The validator's own X error handler belongs to the host's state from the start.
+  XErrorsSeen();
+  ProcessStateWatch watch;
+  int reported = 0;
+  WalkEveryKindOfCall(context, [&](const std::string& what, const std::function<void()>& call) {
+    context.Step("%s, the process's state watched", what.c_str());
+    call();
+    for (const std::string& change : watch.Look())
+      if (reported++ < kMostReported)
+        context.Fail(what + " changed " + change);
+  });
+}
+
+const bool registered = Register({"process.state", State, {.strictness = 1}});
+
+} // namespace
+
+} // namespace zhost::validate
