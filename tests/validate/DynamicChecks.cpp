@@ -1,9 +1,10 @@
 // The checks under the validator's dynamic tests, on buffers and resources this test sets up
-// itself: what a block of output held, the allocator's calls counted per thread, the process's
-// descriptors and threads, and every item of the process's state a plug-in must
+// itself: what a block of output held, the allocator's and the waiting calls counted per thread,
+// the process's descriptors and threads, and every item of the process's state a plug-in must
 // leave alone.
 #include "validate/AllocationCounter.h"
 #include "validate/AudioBlock.h"
+#include "validate/BlockingCounter.h"
 #include "validate/FloatingPointState.h"
 #include "validate/ProcessResources.h"
 #include "validate/ProcessState.h"
@@ -13,9 +14,12 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <semaphore.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,6 +28,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 using namespace zhost::validate;
@@ -103,6 +108,37 @@ TEST(DynamicChecks, ResourcesCountDescriptorsAndThreads) {
   const ProcessResources after = ProcessResources::Settled(before.threads);
   EXPECT_EQ(after.descriptors, before.descriptors);
   EXPECT_EQ(after.threads, before.threads);
+}
+
+TEST(DynamicChecks, WaitingCallsAreCountedOnTheirOwnThreadButTriesAndWakesAreNot) {
+  if (!BlockingCounter::Available())
+    GTEST_SKIP() << "the sanitizer intercepts these calls";
+  std::mutex mutex;
+  sem_t semaphore;
+  sem_init(&semaphore, 0, 0);
+  const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  std::atomic<int> word{0};
+  BlockingCounter counter;
+  ASSERT_TRUE(mutex.try_lock());
+  mutex.unlock();
+  sem_post(&semaphore);
+  syscall(SYS_futex, &word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+  std::thread([&] { const std::lock_guard<std::mutex> other(mutex); }).join();
+  { const std::lock_guard<std::mutex> guard(mutex); }
+  sem_wait(&semaphore);
+  std::this_thread::yield();
+  EXPECT_EQ(write(devNull, "x", 1), 1);
+  // The word is not 1: the call answers at once, but it is a wait all the same.
+  syscall(SYS_futex, &word, FUTEX_WAIT_PRIVATE, 1, nullptr, nullptr, 0);
+  counter.Stop();
+  fsync(devNull);
+  BlockingTally tally;
+  tally.Add(counter);
+  EXPECT_EQ(tally.Describe(), "1 pthread_mutex_lock, 1 sem_wait, 1 sched_yield, 1 write, "
+                              "1 pthread_create, 1 pthread_join, 1 futex waits (syscall)");
+  EXPECT_EQ(tally.Total(), 7u);
+  close(devNull);
+  sem_destroy(&semaphore);
 }
 
 int IgnoreXError(Display*, XErrorEvent*) {

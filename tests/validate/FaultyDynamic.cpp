@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -61,6 +62,11 @@ void SetParameter(AEffect* effect, int32_t index, float value) {
   if (index < 0 || index >= kParams || !std::isfinite(value))
     return;
   Effect& e = Of(effect);
+#ifdef FAULT_BLOCKS
+  // Tells a log that the value changed, on whatever thread sets it.
+  if (write(e.descriptor, "set\n", 4) < 0)
+    return;
+#endif
 #ifdef FAULT_RACE
   // Replaces the history under the audio thread's feet.
   e.history.store(nullptr);
@@ -90,6 +96,10 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
   float* scratch = new float[static_cast<size_t>(frames > 0 ? frames : 1)];
   __asm__ volatile("" : : "r"(scratch) : "memory");
   delete[] scratch;
+#endif
+#ifdef FAULT_BLOCKS
+  static std::mutex lock;
+  const std::lock_guard<std::mutex> guard(lock);
 #endif
 #ifdef FAULT_MXCSR
   unsigned mxcsr;
@@ -152,7 +162,7 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, 
   Effect& e = Of(effect);
   switch (opcode) {
   case effOpen:
-    e.descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    e.descriptor = open("/dev/null", O_WRONLY | O_CLOEXEC);
 #ifdef FAULT_LOCALE
     // Numbers in the plug-in's texts with a decimal point, and the host's too from now on.
     std::setlocale(LC_NUMERIC, "C.UTF-8");

@@ -1,17 +1,9 @@
 #include "AllocationCounter.h"
 
+#include "Sanitized.h"
+
 #include <cerrno>
 #include <cstddef>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
-    __has_feature(memory_sanitizer)
-#define ZHOST_SANITIZED_ALLOCATOR 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZHOST_SANITIZED_ALLOCATOR 1
-#endif
 
 namespace {
 // Plain thread-locals of the executable: reading them neither allocates nor calls anything.
@@ -24,7 +16,7 @@ inline void Count() {
 }
 } // namespace
 
-#if !defined(ZHOST_SANITIZED_ALLOCATOR)
+#if !defined(ZHOST_SANITIZED)
 // glibc's own allocator under the names it keeps for those who replace the public ones.
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -84,7 +76,7 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
 namespace zhost::validate {
 
 bool AllocationCounter::Available() {
-#if defined(ZHOST_SANITIZED_ALLOCATOR)
+#if defined(ZHOST_SANITIZED)
   return false;
 #else
   return true;

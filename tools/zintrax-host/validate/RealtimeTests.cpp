@@ -1,8 +1,10 @@
-// realtime: what a plug-in must not do on a host's audio thread. No allocator call while it
-// processes or while parameters are set and read, and the caller's floating-point control state
-// (MXCSR, the x87 control word) as it was after every call, the editor's too with --gui.
+// realtime: what a plug-in must not do on a host's audio thread. No allocator call and no call
+// that can wait while it processes or while parameters are set and read, and the caller's
+// floating-point control state (MXCSR, the x87 control word) as it was after every call, the
+// editor's too with --gui.
 #include "AllocationCounter.h"
 #include "AudioBlock.h"
+#include "BlockingCounter.h"
 #include "CallWalk.h"
 #include "FloatingPointState.h"
 #include "Validation.h"
@@ -17,15 +19,25 @@ namespace zhost::validate {
 
 namespace {
 
+// What the calls of one kind did on the calling thread, over all of them.
 struct CountedCalls {
+  explicit CountedCalls(const char* name) : what(name) {}
   const char* what;
   uint64_t calls = 0;
   uint64_t allocations = 0;
+  BlockingTally blocking;
 };
 
-void Allocation(Context& context) {
-  if (!AllocationCounter::Available())
-    context.Skip("this build's sanitizer owns the allocator: nothing can be counted");
+struct AudioThreadCalls {
+  CountedCalls first{"the first block after effMainsChanged"};
+  CountedCalls process{"processReplacing"};
+  CountedCalls set{"setParameter"};
+  CountedCalls get{"getParameter"};
+};
+
+// Blocks of 512 frames and shorter, with a parameter set and read between them, as a host's audio
+// thread makes them; what each kind of call did is counted. `counting` names what is counted.
+AudioThreadCalls CountAudioThreadCalls(Context& context, const char* counting) {
   auto plugin = context.LoadOpened(44100.0f, 512);
   if (!plugin->CanProcess())
     context.Skip("the plug-in has neither processReplacing nor process");
@@ -35,25 +47,27 @@ void Allocation(Context& context) {
   const int32_t params = plugin->NumParams();
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
 
-  CountedCalls first{"the first block after effMainsChanged"};
-  CountedCalls process{replacing ? "processReplacing" : "process"};
-  CountedCalls set{"setParameter"};
-  CountedCalls get{"getParameter"};
+  AudioThreadCalls found;
+  if (!replacing)
+    found.process.what = "process";
   const auto counted = [](CountedCalls& calls, const auto& call) {
-    AllocationCounter counter;
+    AllocationCounter allocations;
+    BlockingCounter blocking;
     call();
-    counter.Stop();
+    blocking.Stop();
+    allocations.Stop();
     ++calls.calls;
-    calls.allocations += counter.Calls();
+    calls.allocations += allocations.Calls();
+    calls.blocking.Add(blocking);
   };
   const auto processBlock = [&](CountedCalls& calls, int32_t frames) {
     block.Noise(context.Random(), 0.5f, frames);
     block.ClearOutputs(frames);
-    context.Step("%s of %d frames, allocations counted", calls.what, frames);
+    context.Step("%s of %d frames, %s counted", calls.what, frames, counting);
     counted(calls, [&] { block.Process(*plugin, frames, replacing); });
   };
 
-  processBlock(first, 512);
+  processBlock(found.first, 512);
   const int rounds = context.Strictness() >= 8 ? 2000 : 400;
   const auto start = std::chrono::steady_clock::now();
   for (int round = 0; round < rounds; ++round) {
@@ -62,18 +76,25 @@ void Allocation(Context& context) {
                                  std::to_string(rounds) + ": 20 s had passed");
       break;
     }
-    processBlock(process, round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
+    processBlock(found.process,
+                 round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
     if (params <= 0)
       continue;
     const auto index = static_cast<int32_t>(context.Between(0, params - 1));
     const auto value = static_cast<float>(context.Uniform(0.0, 1.0));
-    context.Step("setParameter(%d, %g), allocations counted", index, static_cast<double>(value));
-    counted(set, [&] { plugin->SetParameter(index, value); });
-    context.Step("getParameter(%d), allocations counted", index);
-    counted(get, [&] { plugin->GetParameter(index); });
+    context.Step("setParameter(%d, %g), %s counted", index, static_cast<double>(value), counting);
+    counted(found.set, [&] { plugin->SetParameter(index, value); });
+    context.Step("getParameter(%d), %s counted", index, counting);
+    counted(found.get, [&] { plugin->GetParameter(index); });
   }
+  return found;
+}
 
-  for (const CountedCalls* calls : {&first, &process, &set, &get})
+void Allocation(Context& context) {
+  if (!AllocationCounter::Available())
+    context.Skip("this build's sanitizer owns the allocator: nothing can be counted");
+  AudioThreadCalls found = CountAudioThreadCalls(context, "allocations");
+  for (const CountedCalls* calls : {&found.first, &found.process, &found.set, &found.get})
     if (calls->allocations > 0) {
       char text[160];
       std::snprintf(text, sizeof text, "%llu allocator calls in %llu calls of %s",
@@ -81,6 +102,16 @@ void Allocation(Context& context) {
                     static_cast<unsigned long long>(calls->calls), calls->what);
       context.Fail(text);
     }
+}
+
+void Blocking(Context& context) {
+  if (!BlockingCounter::Available())
+    context.Skip("this build's sanitizer intercepts these calls: nothing can be counted");
+  AudioThreadCalls found = CountAudioThreadCalls(context, "blocking calls");
+  for (const CountedCalls* calls : {&found.first, &found.process, &found.set, &found.get})
+    if (calls->blocking.Total() > 0)
+      context.Fail(std::string(calls->what) + " made calls that can wait: " +
+                   calls->blocking.Describe() + " in " + std::to_string(calls->calls) + " calls");
 }
 
 // The caller states a host may run with: the default, and flush-to-zero with denormals-are-zero
@@ -113,6 +144,7 @@ void FloatingPoint(Context& context) {
 
 const bool registered =
     Register({"realtime.allocation", Allocation, {.strictness = 2, .timeoutSeconds = 60}}) &&
+    Register({"realtime.blocking", Blocking, {.strictness = 2, .timeoutSeconds = 60}}) &&
     Register({"realtime.fp-state", FloatingPoint, {.strictness = 1}});
 
 } // namespace
