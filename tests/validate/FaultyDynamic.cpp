@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -48,6 +49,16 @@ void OnCrash(int, siginfo_t*, void*) {}
 }();
 #endif
 
+#ifdef FAULT_SPIKE
+// Burns a few milliseconds of the thread's own time.
+void Spin(double milliseconds) {
+  timespec start{}, now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+  do
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  while ((now.tv_sec - start.tv_sec) * 1e3 + (now.tv_nsec - start.tv_nsec) * 1e-6 < milliseconds);
+}
+#endif
 
 
 Effect& Of(AEffect* effect) {
@@ -100,6 +111,11 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
 #ifdef FAULT_BLOCKS
   static std::mutex lock;
   const std::lock_guard<std::mutex> guard(lock);
+#endif
+#ifdef FAULT_SPIKE
+  static int blocks = 0;
+  if (++blocks % 100 == 0)
+    Spin(2.0);
 #endif
 #ifdef FAULT_MXCSR
   unsigned mxcsr;
