@@ -217,12 +217,18 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, 
     return 1;
   case effEditOpen:
     CloseEditor(e);
+#ifdef FAULT_SLOW_EDITOR
+    usleep(600000);
+#endif
     OpenEditor(e, ptr);
     return e.display ? 1 : 0;
   case effEditClose:
     CloseEditor(e);
     return 0;
   case effEditIdle:
+#ifdef FAULT_SLOW_EDITOR
+    usleep(20000);
+#endif
     if (e.display)
       while (XPending(e.display) > 0) {
         XEvent event;

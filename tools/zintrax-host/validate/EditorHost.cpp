@@ -1,6 +1,7 @@
 #include "EditorHost.h"
 
 #include "Errors.h"
+#include "HeldTime.h"
 
 #include <X11/Xlib.h>
 
@@ -49,8 +50,10 @@ EditorHost::EditorHost(const Plugin& plugin, bool passDisplay) : FPlugin(plugin)
                                          sized ? height : kDefaultHeight, "validate");
   FWindow->Show();
   const VstIntPtr display = passDisplay ? reinterpret_cast<VstIntPtr>(FWindow->Display()) : 0;
-  if (plugin.Dispatch(effEditOpen, 0, display, FWindow->Handle()) == 0 &&
-      RectSize(plugin).first <= 0)
+  const HeldTime opening;
+  const VstIntPtr opened = plugin.Dispatch(effEditOpen, 0, display, FWindow->Handle());
+  FOpenSeconds = opening.Seconds();
+  if (opened == 0 && RectSize(plugin).first <= 0)
     throw HostError("effEditOpen answered 0 and the editor has no size");
   FOpen = true;
   std::tie(FWidth, FHeight) = RectSize(plugin);
@@ -62,15 +65,20 @@ EditorHost::~EditorHost() {
   Close();
 }
 
-void EditorHost::Idle() {
+double EditorHost::Idle() {
   if (!FParentGone)
     FWindow->Pump();
+  const HeldTime idling;
   FPlugin.Dispatch(effEditIdle);
+  return idling.Seconds();
 }
 
 void EditorHost::Close() {
-  if (FOpen)
-    FPlugin.Dispatch(effEditClose);
+  if (!FOpen)
+    return;
+  const HeldTime closing;
+  FPlugin.Dispatch(effEditClose);
+  FCloseSeconds = closing.Seconds();
   FOpen = false;
 }
 

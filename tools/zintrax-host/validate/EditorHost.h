@@ -22,12 +22,17 @@ public:
   EditorHost(const EditorHost&) = delete;
   EditorHost& operator=(const EditorHost&) = delete;
 
-  // One idle round as a host makes it: the window's events, then effEditIdle.
-  void Idle();
+  // One idle round as a host makes it: the window's events, then effEditIdle. Answers the
+  // seconds effEditIdle held the thread (HeldTime).
+  double Idle();
   void Close();
   // Destroys the host's window under the open editor, as a host that tears down its window
   // before telling the plug-in.
   void DestroyParent();
+
+  // The seconds effEditOpen held the thread, and effEditClose once closed.
+  double OpenSeconds() const { return FOpenSeconds; }
+  double CloseSeconds() const { return FCloseSeconds; }
 
   // The size effEditGetRect answered after opening.
   int Width() const { return FWidth; }
@@ -40,6 +45,8 @@ private:
   bool FParentGone = false;
   int FWidth = 0;
   int FHeight = 0;
+  double FOpenSeconds = 0.0;
+  double FCloseSeconds = 0.0;
 };
 
 } // namespace zhost::validate

@@ -1,15 +1,20 @@
 // editor (with --gui): the editor's rectangle before and after opening; opening, idling and
 // closing many times on one instance and on fresh ones, with the host's Display* handed over and
 // without; the host's window destroyed before effEditClose. No X error may end the process, and
-// closing must leave no file descriptor and no thread behind.
+// closing must leave no file descriptor and no thread behind. And what the editor costs the host's
+// user interface: the time of opening, of each idle call at 30 Hz, and of closing.
 #include "EditorHost.h"
 #include "Errors.h"
 #include "ProcessResources.h"
 #include "Validation.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace zhost::validate {
 
@@ -135,13 +140,122 @@ void ParentDestroyed(Context& context) {
   NoteXErrors(context);
 }
 
+// What the editor costs the thread that drives it, in milliseconds.
+struct Costs {
+  std::vector<double> times;
+
+  double Median() const {
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted.empty() ? 0.0 : sorted[sorted.size() / 2];
+  }
+  double Worst() const {
+    return times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
+  }
+  long Over(double limit) const {
+    return std::count_if(times.begin(), times.end(), [&](double time) { return time > limit; });
+  }
+  std::string Describe() const {
+    char text[96];
+    std::snprintf(text, sizeof text, "median %.2f ms, worst %.2f ms of %zu", Median(), Worst(),
+                  times.size());
+    return text;
+  }
+};
+
+// A host's user interface draws at 60 Hz: an idle call longer than one frame stalls it.
+constexpr double kFrameMs = 16.0;
+constexpr double kMostOpenCloseMs = 500.0;
+constexpr auto kIdlePeriod = std::chrono::microseconds(33333); // 30 Hz
+
+// Idles the editor at 30 Hz for the given time; with `changing`, another thread sets a few
+// parameters (four, taking every parameter in turn) to new values before each idle call, as a
+// host automating a few lanes does.
+Costs IdleAtThirtyHertz(Context& context, const Plugin& plugin, EditorHost& editor,
+                        std::chrono::seconds length, bool changing) {
+  constexpr int32_t kChangedPerIdle = 4;
+  Costs idles;
+  const int32_t params = plugin.NumParams();
+  int32_t next = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto tick = start; tick < start + length; tick += kIdlePeriod) {
+    std::this_thread::sleep_until(tick);
+    if (changing && params > 0) {
+      std::vector<std::pair<int32_t, float>> changes;
+      for (int32_t i = 0; i < std::min(params, kChangedPerIdle); ++i, next = (next + 1) % params)
+        changes.emplace_back(next, static_cast<float>(context.Uniform(0.0, 1.0)));
+      std::thread([&] {
+        for (const auto& [index, value] : changes)
+          plugin.SetParameter(index, value);
+      }).join();
+    }
+    idles.times.push_back(1000.0 * editor.Idle());
+  }
+  return idles;
+}
+
+// Open, idle with and without parameter changes, close: each call timed by how long it held the
+// host's thread (time spent waiting for a processor left out). An idle call over a frame is
+// allowed now and then (a first paint, a burst of work elsewhere): up to one in twenty; a phase
+// with more is measured once more, and the better of the two judged. Open and close are judged
+// by the median of three, so that a slow first open (fonts, artwork) is reported but does not
+// fail.
+void Cost(Context& context) {
+  auto plugin = WithEditor(context);
+  const std::chrono::seconds length(context.Strictness() >= 8 ? 3 : 2);
+  Costs opens, closes;
+  context.Step("opening the editor");
+  auto editor = std::make_unique<EditorHost>(*plugin, true);
+  opens.times.push_back(1000.0 * editor->OpenSeconds());
+  for (const bool changing : {false, true}) {
+    const char* what = changing ? "effEditIdle with parameter changes between" : "effEditIdle";
+    context.Step("%s, at 30 Hz", what);
+    Costs idles = IdleAtThirtyHertz(context, *plugin, *editor, length, changing);
+    const auto allowed = std::max<long>(2, static_cast<long>(idles.times.size()) / 20);
+    if (idles.Over(kFrameMs) > allowed) {
+      context.Step("%s at 30 Hz, measured again", what);
+      Costs again = IdleAtThirtyHertz(context, *plugin, *editor, length, changing);
+      if (again.Over(kFrameMs) < idles.Over(kFrameMs))
+        idles = std::move(again);
+    }
+    context.Note(what, idles.Describe() + " calls at 30 Hz");
+    if (idles.Over(kFrameMs) > allowed)
+      context.Fail(std::string(what) + " took more than 16 ms in " +
+                   std::to_string(idles.Over(kFrameMs)) + " of " +
+                   std::to_string(idles.times.size()) + " calls at 30 Hz (" + idles.Describe() +
+                   ")");
+  }
+  context.Step("closing the editor");
+  editor->Close();
+  closes.times.push_back(1000.0 * editor->CloseSeconds());
+  editor.reset();
+  for (int i = 0; i < 2; ++i) {
+    context.Step("opening and closing the editor again (%d)", i + 1);
+    EditorHost again(*plugin, true);
+    opens.times.push_back(1000.0 * again.OpenSeconds());
+    for (int idle = 0; idle < 3; ++idle)
+      again.Idle();
+    again.Close();
+    closes.times.push_back(1000.0 * again.CloseSeconds());
+  }
+  for (const auto& [what, costs] : {std::pair{"effEditOpen", &opens}, {"effEditClose", &closes}}) {
+    char text[96];
+    std::snprintf(text, sizeof text, "first %.2f ms, median %.2f ms of %zu", costs->times.front(),
+                  costs->Median(), costs->times.size());
+    context.Note(what, text);
+    if (costs->Median() > kMostOpenCloseMs)
+      context.Fail(std::string(what) + " took more than half a second: " + text);
+  }
+}
+
 const bool registered =
     Register({"editor.rect", Rect, {.strictness = 1, .needsGui = true}}) &&
     Register(
         {"editor.cycles", Cycles, {.strictness = 2, .needsGui = true, .timeoutSeconds = 90}}) &&
     Register({"editor.parent-destroyed",
               ParentDestroyed,
-              {.strictness = 3, .needsGui = true, .timeoutSeconds = 60}});
+              {.strictness = 3, .needsGui = true, .timeoutSeconds = 60}}) &&
+    Register({"editor.cost", Cost, {.strictness = 2, .needsGui = true, .timeoutSeconds = 90}});
 
 } // namespace
 
