@@ -141,6 +141,26 @@ TEST(DynamicChecks, WaitingCallsAreCountedOnTheirOwnThreadButTriesAndWakesAreNot
   sem_destroy(&semaphore);
 }
 
+TEST(DynamicChecks, ThreadsBesidesTheKnownOnesAreNamed) {
+  const ThreadNames known = RunningThreads();
+  EXPECT_TRUE(ThreadsBesides(known, std::chrono::milliseconds(0)).empty());
+  std::atomic<bool> stop{false};
+  std::thread worker([&] {
+    pthread_setname_np(pthread_self(), "probe");
+    while (!stop.load())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const ThreadNames besides = ThreadsBesides(known, std::chrono::milliseconds(0));
+  ASSERT_EQ(besides.size(), 1u);
+  EXPECT_EQ(besides.begin()->second, "probe");
+  EXPECT_EQ(ThreadList(besides),
+            "1 thread (" + std::to_string(besides.begin()->first) + " \"probe\")");
+  stop = true;
+  worker.join();
+  EXPECT_TRUE(ThreadsBesides(known, std::chrono::seconds(1)).empty());
+}
+
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
 }

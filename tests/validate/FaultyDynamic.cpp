@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,6 +61,12 @@ void Spin(double milliseconds) {
 }
 #endif
 
+#ifdef FAULT_THREAD_LEFT
+void* Forever(void*) {
+  for (;;)
+    pause();
+}
+#endif
 
 Effect& Of(AEffect* effect) {
   return *static_cast<Effect*>(effect->object);
@@ -182,6 +189,12 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, 
 #ifdef FAULT_LOCALE
     // Numbers in the plug-in's texts with a decimal point, and the host's too from now on.
     std::setlocale(LC_NUMERIC, "C.UTF-8");
+#endif
+#ifdef FAULT_THREAD_LEFT
+    // A worker nobody stops.
+    pthread_t worker;
+    if (pthread_create(&worker, nullptr, Forever, nullptr) == 0)
+      pthread_detach(worker);
 #endif
     return 0;
   case effClose:

@@ -1,9 +1,13 @@
 // lifecycle: many instances created, opened, processed and closed, the way hosts do it and in the
 // odd orders some hosts use (no resume, closed while resumed, a sample rate or block size of 0).
-// Afterwards the heap, the open file descriptors and the threads must be back where they were.
+// Afterwards the heap, the open file descriptors and the threads must be back where they were,
+// and every thread an instance started must be gone once it is closed.
 #include "AudioBlock.h"
+#include "EditorHost.h"
 #include "ProcessResources.h"
 #include "Validation.h"
+
+#include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
@@ -130,9 +134,64 @@ void OddLives(Context& context) {
   Lives(context, lives, Count(context) / 2);
 }
 
+// Threads a plug-in starts are its to end: those of an instance by the end of effClose (a host
+// may unload the library right after, and a thread left running in unloaded code crashes the
+// host), those its library starts when loaded by the time it is unloaded. Each instance's life
+// is the whole of what a host asks, the editor included with --gui.
+void ThreadsAfterClose(Context& context) {
+  constexpr std::chrono::seconds kPatience(2);
+  const ThreadNames before = RunningThreads();
+  // Held throughout, so that what the library starts when it is loaded is told apart.
+  const std::string loadPath = LibraryLoadPath(context.PluginPath());
+  void* library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const ThreadNames loaded = RunningThreads();
+  ThreadNames during; // the most threads an instance had running at once
+  const auto seen = [&] {
+    ThreadNames now = ThreadsBesides(loaded, std::chrono::milliseconds(0));
+    if (now.size() > during.size())
+      during = std::move(now);
+  };
+  for (int life = 1; life <= 2 && context.Failures() == 0; ++life) {
+    context.Step("instance %d: set up, resumed and processing", life);
+    auto plugin = context.LoadOpened(44100.0f, 512);
+    plugin->Resume();
+    plugin->StartProcess();
+    ProcessBlocks(context, *plugin, 512, 8, "before effClose");
+    if (context.Gui() && (plugin->Effect().flags & effFlagsHasEditor)) {
+      context.Step("instance %d: the editor opened and idled", life);
+      EditorHost editor(*plugin, true);
+      for (int i = 0; i < 5; ++i)
+        editor.Idle();
+      seen();
+      editor.Close();
+    }
+    seen();
+    context.Step("instance %d: effClose", life);
+    plugin->Close();
+    plugin.reset();
+    const ThreadNames left = ThreadsBesides(loaded, kPatience);
+    if (!left.empty())
+      context.Fail(ThreadList(left) + " that instance " + std::to_string(life) +
+                   " started still running 2 s after its effClose");
+  }
+  const ThreadNames atLoad = ThreadsBesides(before, std::chrono::milliseconds(0));
+  context.Note("threads", "the library started " + (atLoad.empty() ? "none" : ThreadList(atLoad)) +
+                              " when loaded; an instance at most " +
+                              (during.empty() ? "none" : ThreadList(during)) + " at once");
+  if (library == nullptr)
+    return;
+  context.Step("unloading the library");
+  dlclose(library);
+  const ThreadNames stayed = ThreadsBesides(before, kPatience);
+  if (!stayed.empty() && context.Failures() == 0)
+    context.Fail(ThreadList(stayed) + " that the library started still running 2 s after it " +
+                 "was unloaded");
+}
+
 const bool registered =
     Register({"lifecycle.instances", UsualLives, {.strictness = 1, .timeoutSeconds = 120}}) &&
-    Register({"lifecycle.odd-orders", OddLives, {.strictness = 3, .timeoutSeconds = 120}});
+    Register({"lifecycle.odd-orders", OddLives, {.strictness = 3, .timeoutSeconds = 120}}) &&
+    Register({"lifecycle.threads", ThreadsAfterClose, {.strictness = 1, .timeoutSeconds = 60}});
 
 } // namespace
 

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -50,6 +52,43 @@ std::string DescriptorList() {
             (linkError ? std::string("?") : target.string());
   }
   return list;
+}
+
+ThreadNames RunningThreads() {
+  ThreadNames threads;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
+       it.increment(error)) {
+    std::string name;
+    std::getline(std::ifstream(it->path() / "comm"), name);
+    threads.emplace(std::atoi(it->path().filename().c_str()), name);
+  }
+  return threads;
+}
+
+ThreadNames ThreadsBesides(const ThreadNames& known, std::chrono::milliseconds patience) {
+  const auto until = std::chrono::steady_clock::now() + patience;
+  for (;;) {
+    ThreadNames others;
+    for (auto& [id, name] : RunningThreads())
+      if (known.count(id) == 0)
+        others.emplace(id, std::move(name));
+    if (others.empty() || std::chrono::steady_clock::now() >= until)
+      return others;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::string ThreadList(const ThreadNames& threads) {
+  std::string list;
+  for (const auto& [id, name] : threads)
+    list.append(list.empty() ? "" : ", ")
+        .append(std::to_string(id))
+        .append(" \"")
+        .append(name)
+        .append("\"");
+  return std::to_string(threads.size()) + (threads.size() == 1 ? " thread (" : " threads (") +
+         list + ")";
 }
 
 } // namespace zhost::validate

@@ -1,8 +1,10 @@
 // What the validator's own process holds, to see whether a plug-in gives back what it took:
-// heap bytes in use, open file descriptors and threads.
+// heap bytes in use, open file descriptors and threads, and which threads.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <map>
 #include <string>
 
 namespace zhost::validate {
@@ -20,5 +22,13 @@ struct ProcessResources {
 
 // The open descriptors, one "fd -> target" per line, for a failure message.
 std::string DescriptorList();
+
+// The process's threads by their ids (from /proc/self/task), each with its name.
+using ThreadNames = std::map<int, std::string>;
+ThreadNames RunningThreads();
+// The threads running now that are not among `known`, waiting up to `patience` for them to end.
+ThreadNames ThreadsBesides(const ThreadNames& known, std::chrono::milliseconds patience);
+// "2 threads (12345 \"worker\", 12346 \"timer\")" for a failure message.
+std::string ThreadList(const ThreadNames& threads);
 
 } // namespace zhost::validate
