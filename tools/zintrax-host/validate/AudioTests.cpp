@@ -50,22 +50,13 @@ bool NoiseBlock(Context& context, const Plugin& plugin, AudioBlock& block, float
   return findings.Clean();
 }
 
-std::unique_ptr<Plugin> Processing(Context& context, float rate, int32_t blockSize) {
-  auto plugin = context.LoadOpened(rate, blockSize);
-  if (!plugin->CanProcess())
-    context.Skip("the plug-in has neither processReplacing nor process");
-  plugin->Resume();
-  plugin->StartProcess();
-  return plugin;
-}
-
 void Matrix(Context& context) {
   std::vector<float> rates(std::begin(kCommonRates), std::end(kCommonRates));
   if (context.Strictness() >= 5)
     rates.assign(std::begin(kAllRates), std::end(kAllRates));
   const int32_t framesPerSize = context.Strictness() >= 8 ? 8192 : 2048;
   for (const float rate : rates) {
-    auto plugin = Processing(context, rate, kBlockSizes[0]);
+    auto plugin = context.LoadProcessing(rate, kBlockSizes[0]);
     const bool replacing = Replaces(*plugin);
     AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 4096);
     for (const int32_t size : kBlockSizes) {
@@ -79,7 +70,7 @@ void Matrix(Context& context) {
 
 void ShortBlocks(Context& context) {
   for (const int32_t announced : {512, 4096}) {
-    auto plugin = Processing(context, 44100.0f, announced);
+    auto plugin = context.LoadProcessing(44100.0f, announced);
     const bool replacing = Replaces(*plugin);
     AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), announced);
     const int calls = context.Strictness() >= 8 ? 400 : 100;
@@ -92,7 +83,7 @@ void ShortBlocks(Context& context) {
 }
 
 void Layouts(Context& context) {
-  auto plugin = Processing(context, 48000.0f, 512);
+  auto plugin = context.LoadProcessing(48000.0f, 512);
   const bool replacing = Replaces(*plugin);
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
   for (const bool inPlace : {true, false})
@@ -107,7 +98,7 @@ void Layouts(Context& context) {
 }
 
 void Accumulating(Context& context) {
-  auto plugin = Processing(context, 44100.0f, 512);
+  auto plugin = context.LoadProcessing(44100.0f, 512);
   if (plugin->Effect().process == nullptr)
     context.Skip("the record has no accumulating process callback");
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
@@ -117,7 +108,7 @@ void Accumulating(Context& context) {
 }
 
 void Automation(Context& context) {
-  auto plugin = Processing(context, 44100.0f, 512);
+  auto plugin = context.LoadProcessing(44100.0f, 512);
   const int32_t params = plugin->NumParams();
   if (params <= 0)
     context.Skip("the plug-in has no parameters");
@@ -146,7 +137,7 @@ void Automation(Context& context) {
 }
 
 void RateChanges(Context& context) {
-  auto plugin = Processing(context, 44100.0f, 512);
+  auto plugin = context.LoadProcessing(44100.0f, 512);
   const bool replacing = Replaces(*plugin);
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
   for (int change = 0; change < 60; ++change) {
@@ -162,7 +153,7 @@ void RateChanges(Context& context) {
 // Full-scale noise for a long time at each program, as fast as the plug-in goes.
 void ProgramNoise(Context& context) {
   constexpr int kMostPrograms = 32;
-  auto plugin = Processing(context, 44100.0f, 512);
+  auto plugin = context.LoadProcessing(44100.0f, 512);
   const bool replacing = Replaces(*plugin);
   const int32_t programs = std::clamp(plugin->NumPrograms(), 1, kMostPrograms);
   if (plugin->NumPrograms() > kMostPrograms)
@@ -193,7 +184,7 @@ void Decay(Context& context) {
   constexpr int32_t kBlock = 512;
   constexpr float kRate = 44100.0f;
   constexpr int kBlocksPerSecond = 86;
-  auto plugin = Processing(context, kRate, kBlock);
+  auto plugin = context.LoadProcessing(kRate, kBlock);
   const bool replacing = Replaces(*plugin);
   const int seconds = context.Strictness() >= 10 ? 30 : 10;
   const int blocks = seconds * kBlocksPerSecond;

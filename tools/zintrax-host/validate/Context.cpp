@@ -47,6 +47,15 @@ std::unique_ptr<Plugin> Context::LoadOpened(float sampleRate, int32_t blockSize)
   return plugin;
 }
 
+std::unique_ptr<Plugin> Context::LoadProcessing(float sampleRate, int32_t blockSize) {
+  auto plugin = LoadOpened(sampleRate, blockSize);
+  if (!plugin->CanProcess())
+    Skip("the plug-in has neither processReplacing nor process");
+  plugin->Resume();
+  plugin->StartProcess();
+  return plugin;
+}
+
 void Context::Fail(const std::string& what) {
   ++FFailures;
   FReporter.Failure(what);

@@ -176,8 +176,9 @@ void ThreadsAfterClose(Context& context) {
   }
   const ThreadNames atLoad = ThreadsBesides(before, std::chrono::milliseconds(0));
   context.Note("threads", "the library started " + (atLoad.empty() ? "none" : ThreadList(atLoad)) +
-                              " when loaded; an instance at most " +
-                              (during.empty() ? "none" : ThreadList(during)) + " at once");
+                              " when loaded; an instance " +
+                              (during.empty() ? "none" : "at most " + ThreadList(during)) +
+                              " while it ran");
   if (library == nullptr)
     return;
   context.Step("unloading the library");

@@ -87,11 +87,7 @@ void ControlLoop(const Plugin& plugin, Shared& shared, uint32_t seed, int rounds
 }
 
 void Automation(Context& context) {
-  auto plugin = context.LoadOpened(44100.0f, 64);
-  if (!plugin->CanProcess())
-    context.Skip("the plug-in has neither processReplacing nor process");
-  plugin->Resume();
-  plugin->StartProcess();
+  auto plugin = context.LoadProcessing(44100.0f, 64);
   const bool withEditor = context.Gui() && (plugin->Effect().flags & effFlagsHasEditor);
   std::unique_ptr<EditorHost> editor;
   if (withEditor) {

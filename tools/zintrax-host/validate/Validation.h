@@ -57,6 +57,9 @@ public:
   std::unique_ptr<Plugin> Load() const;
   // The same, opened, with the host's sample rate and block size told, as a host sets one up.
   std::unique_ptr<Plugin> LoadOpened(float sampleRate = 44100.0f, int32_t blockSize = 512) const;
+  // The same, resumed and started, ready for audio; skips the test when the plug-in has neither
+  // processReplacing nor process.
+  std::unique_ptr<Plugin> LoadProcessing(float sampleRate, int32_t blockSize);
 
   // Records a failure and lets the test go on; `what` says what went wrong and where (which
   // opcode, index, value). The first failure is the test's message.

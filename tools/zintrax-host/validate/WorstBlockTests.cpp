@@ -49,11 +49,7 @@ struct Run {
 
 // One run on a fresh instance: the same input, the same parameter changes in every run.
 Run OneRun(Context& context, int blocks) {
-  auto plugin = context.LoadOpened(kRate, kFrames);
-  if (!plugin->CanProcess())
-    context.Skip("the plug-in has neither processReplacing nor process");
-  plugin->Resume();
-  plugin->StartProcess();
+  auto plugin = context.LoadProcessing(kRate, kFrames);
   const bool replacing = Replaces(*plugin);
   const int32_t params = plugin->NumParams();
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), kFrames);
