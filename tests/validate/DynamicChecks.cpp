@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <semaphore.h>
@@ -139,6 +140,26 @@ TEST(DynamicChecks, WaitingCallsAreCountedOnTheirOwnThreadButTriesAndWakesAreNot
   EXPECT_EQ(tally.Total(), 7u);
   close(devNull);
   sem_destroy(&semaphore);
+}
+
+TEST(DynamicChecks, ALibraryLoadingItsNeighbourByNameStillFindsIt) {
+  void* loader = dlopen(LOADS_BESIDE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(loader, nullptr) << dlerror();
+  using LoadBeside = void* (*)(const char*);
+  const auto load = reinterpret_cast<LoadBeside>(dlsym(loader, "LoadBeside"));
+  ASSERT_NE(load, nullptr);
+  BlockingCounter counter;
+  void* beside = load(BESIDE_NAME);
+  counter.Stop();
+  EXPECT_NE(beside, nullptr) << dlerror();
+  BlockingTally tally;
+  tally.Add(counter);
+  if (BlockingCounter::Available()) {
+    EXPECT_EQ(tally.Describe(), "1 dlopen");
+  }
+  if (beside)
+    dlclose(beside);
+  dlclose(loader);
 }
 
 TEST(DynamicChecks, ThreadsBesidesTheKnownOnesAreNamed) {

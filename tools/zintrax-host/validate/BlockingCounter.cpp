@@ -320,8 +320,9 @@ __asm__(".text\n"
         "  jmp *%rax\n"
         ".size dlopen, .-dlopen\n");
 #else
-// Elsewhere the replacement is an ordinary call: libraries that a plug-in loads by a name
-// relative to its own RUNPATH are looked for from the executable's instead.
+// Elsewhere the replacement counts on the compiler turning the call into a jump, as optimised
+// builds do; where it does not, a bare name is looked for from the executable's RUNPATH instead
+// of the plug-in's.
 extern "C" __attribute__((visibility("default"))) void* dlopen(const char* file, int mode) {
   return reinterpret_cast<void* (*)(const char*, int)>(ZhostNextDlopen())(file, mode);
 }
