@@ -6,6 +6,7 @@
 #include "EditorHost.h"
 #include "Errors.h"
 #include "ProcessResources.h"
+#include "Sanitized.h"
 #include "Validation.h"
 
 #include <algorithm>
@@ -201,6 +202,8 @@ Costs IdleAtThirtyHertz(Context& context, const Plugin& plugin, EditorHost& edit
 // by the median of three, so that a slow first open (fonts, artwork) is reported but does not
 // fail.
 void Cost(Context& context) {
+  if (kSanitized)
+    context.Skip("this build's sanitizer slows every call: its times would mean nothing");
   auto plugin = WithEditor(context);
   const std::chrono::seconds length(context.Strictness() >= 8 ? 3 : 2);
   Costs opens, closes;

@@ -9,6 +9,7 @@
 // that waits where nothing counts it does so in the same block each time, the machine's other
 // work does not).
 #include "AudioBlock.h"
+#include "Sanitized.h"
 #include "Validation.h"
 
 #include <time.h>
@@ -104,6 +105,8 @@ std::string Block(const Run& run, int block) {
 }
 
 void WorstBlock(Context& context) {
+  if (kSanitized)
+    context.Skip("this build's sanitizer slows every call: its times would mean nothing");
   const int blocks = static_cast<int>(kRate / kFrames) * (context.Strictness() >= 8 ? 6 : 2);
   std::vector<Run> runs;
   for (int r = 0; r < kRuns; ++r)
