@@ -1,10 +1,10 @@
 # cpack in a build tree: on Windows a zip that holds Zintrax.dll alone (to unpack into the
-# host's VST 2.x folder), elsewhere a Debian package of the plug-in in /usr/lib/vst and
-# zintrax-host in /usr/bin.
+# host's VST 2.x folder), elsewhere a Debian package of the plug-in in /usr/lib/vst, its LV2
+# bundle in /usr/lib/lv2 and zintrax-host in /usr/bin.
 set(CPACK_PACKAGE_NAME Zintrax)
 set(CPACK_PACKAGE_VENDOR Merrowlake)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "VST 2.x effect: acoustic feedback between an instrument and its loudspeaker cabinet")
+    "VST 2.x and LV2 effect: acoustic feedback between an instrument and its loudspeaker cabinet")
 set(CPACK_PACKAGE_CONTACT "Zintrax developers <zintrax@merrowlake.invalid>")
 set(CPACK_STRIP_FILES ON)
 
@@ -16,6 +16,14 @@ elseif(TARGET zintrax-host AND TARGET Zintrax)
   # plug-in by `cmake --install` stay out of it.
   install(TARGETS Zintrax LIBRARY DESTINATION lib/vst COMPONENT package)
   install(TARGETS zintrax-host RUNTIME DESTINATION bin COMPONENT package)
+  if(TARGET Zintrax_lv2)
+    install(TARGETS Zintrax_lv2 LIBRARY DESTINATION lib/lv2/Zintrax.lv2 COMPONENT package)
+    if(TARGET Zintrax_lv2_ui)
+      install(TARGETS Zintrax_lv2_ui LIBRARY DESTINATION lib/lv2/Zintrax.lv2 COMPONENT package)
+    endif()
+    install(DIRECTORY ${ZINTRAX_LV2_BUNDLE}/ DESTINATION lib/lv2/Zintrax.lv2 COMPONENT package
+            FILES_MATCHING PATTERN "*.ttl")
+  endif()
   set(CPACK_GENERATOR DEB)
   set(CPACK_COMPONENTS_ALL package)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
