@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool
   mingw-w64 wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 xauth
   ardour
+  lv2-dev liblilv-dev lilv-utils sordi lv2-examples
 )
 missing=()
 for p in "${packages[@]}"; do
