@@ -4,7 +4,7 @@
 // denormals left unflushed. Every output sample of processReplacing must be written, finite and
 // normal, and nothing may be written past the block.
 #include "AudioBlock.h"
-#include "FloatingPointState.h"
+#include "TailCheck.h"
 #include "Validation.h"
 
 #include <algorithm>
@@ -178,63 +178,11 @@ void ProgramNoise(Context& context) {
   context.Note("noise per program", std::to_string(seconds) + " s");
 }
 
-// An impulse, then silence with flush-to-zero and denormals-are-zero off on every entry: the
-// output must die away to nothing and each block must cost about what the first ones did.
 void Decay(Context& context) {
-  constexpr int32_t kBlock = 512;
-  constexpr float kRate = 44100.0f;
-  constexpr int kBlocksPerSecond = 86;
-  auto plugin = context.LoadProcessing(kRate, kBlock);
+  auto plugin = context.LoadProcessing(kTailRate, kTailBlock);
   const bool replacing = Replaces(*plugin);
-  const int seconds = context.Strictness() >= 10 ? 30 : 10;
-  const int blocks = seconds * kBlocksPerSecond;
-  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), kBlock);
-  std::vector<double> cost;
-  std::vector<float> peaks;
-  BlockFindings findings;
-  const uint32_t unflushed = ReadMxcsr() & ~kMxcsrFlushBits;
-  for (int i = 0; i < blocks; ++i) {
-    context.Step("block %d of silence after an impulse", i);
-    block.Silence(kBlock, i == 0 ? 1.0f : 0.0f);
-    block.Ready(kBlock, replacing);
-    WriteMxcsr(unflushed);
-    const auto start = std::chrono::steady_clock::now();
-    block.Process(*plugin, kBlock, replacing);
-    cost.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    findings.Add(block.Check(kBlock, replacing));
-    peaks.push_back(block.Peak(kBlock));
-  }
-  if (!findings.Clean())
-    context.Fail(findings.Describe() + ", in the tail of an impulse");
-
-  // Median cost per second of material, against the second after the impulse.
-  const auto median = [&](int second) {
-    std::vector<double> window(cost.begin() + second * kBlocksPerSecond,
-                               cost.begin() + (second + 1) * kBlocksPerSecond);
-    std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
-    return window[window.size() / 2];
-  };
-  const double first = median(0);
-  double worst = first;
-  int worstSecond = 0;
-  for (int s = 1; s < seconds; ++s)
-    if (median(s) > worst) {
-      worst = median(s);
-      worstSecond = s;
-    }
-  char text[160];
-  std::snprintf(text, sizeof text, "%.1f us in the first second, %.1f us at most (second %d)",
-                first * 1e6, worst * 1e6, worstSecond);
-  context.Note("median block cost", text);
-  if (worst > 4.0 * first + 20e-6)
-    context.Fail(std::string("the cost per block grows as the tail dies away: ") + text);
-
-  const float last = *std::max_element(peaks.end() - kBlocksPerSecond, peaks.end());
-  std::snprintf(text, sizeof text, "%g", static_cast<double>(last));
-  context.Note("peak of the last second", text);
-  if (!(last < 1e-5f))
-    context.Fail(std::string("the output does not die away: its peak in the last second of ") +
-                 std::to_string(seconds) + " s of silence after an impulse is " + text);
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), kTailBlock);
+  CheckTail(context, block, replacing, [&] { block.Process(*plugin, kTailBlock, replacing); });
 }
 
 const bool registered =

@@ -45,16 +45,17 @@ bool Register(TestCase test) {
     throw std::logic_error("a validator test needs a lowercase group.name, not '" + test.name +
                            "'");
   for (const TestCase& other : Suite())
-    if (other.name == test.name)
+    if (other.name == test.name && other.options.format == test.options.format)
       throw std::logic_error("two validator tests are named " + test.name);
   Suite().push_back(std::move(test));
   return true;
 }
 
-std::vector<const TestCase*> AllTests() {
+std::vector<const TestCase*> AllTests(PluginFormat format) {
   std::vector<const TestCase*> tests;
   for (const TestCase& test : Suite())
-    tests.push_back(&test);
+    if (test.options.format == format)
+      tests.push_back(&test);
   std::stable_sort(tests.begin(), tests.end(), [](const TestCase* a, const TestCase* b) {
     const std::string groupA = GroupOf(a->name);
     const std::string groupB = GroupOf(b->name);
@@ -67,8 +68,9 @@ std::vector<const TestCase*> AllTests() {
   return tests;
 }
 
-std::vector<const TestCase*> SelectTests(const std::vector<std::string>& only) {
-  const std::vector<const TestCase*> all = AllTests();
+std::vector<const TestCase*> SelectTests(const std::vector<std::string>& only,
+                                         PluginFormat format) {
+  const std::vector<const TestCase*> all = AllTests(format);
   if (only.empty())
     return all;
   for (const std::string& wanted : only) {

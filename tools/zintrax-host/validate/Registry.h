@@ -8,11 +8,11 @@
 
 namespace zhost::validate {
 
-// Every test, group by group.
-std::vector<const TestCase*> AllTests();
+// Every test of a format, group by group.
+std::vector<const TestCase*> AllTests(PluginFormat format);
 
-// The tests that --only names: exact names or whole groups ("audio" takes every "audio.*");
-// all of them when `only` is empty. Throws UsageError for a name that matches no test.
-std::vector<const TestCase*> SelectTests(const std::vector<std::string>& only);
+// The tests of a format that --only names: exact names or whole groups ("audio" takes every
+// "audio.*"); all of them when `only` is empty. Throws UsageError for a name that matches no test.
+std::vector<const TestCase*> SelectTests(const std::vector<std::string>& only, PluginFormat format);
 
 } // namespace zhost::validate

@@ -1,6 +1,8 @@
 #include "ValidateCommand.h"
 
 #include "Errors.h"
+#include "Lv2Instance.h"
+#include "Lv2Plugin.h"
 #include "Registry.h"
 #include "Runner.h"
 #include "Xvfb.h"
@@ -120,15 +122,29 @@ void WriteJson(const std::string& path, const ValidateOptions& options,
     throw HostError("cannot write " + path);
 }
 
+// The format of the plug-in named, once it is known to be there: an LV2 plug-in must be found
+// and ask for no feature the validator lacks, a VST 2.x plug-in must be a file.
+PluginFormat CheckedFormat(const std::string& location) {
+  if (location.empty())
+    throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
+  if (IsLv2Location(location)) {
+    const Lv2Plugin plugin(location);
+    const std::string missing = UnhonouredFeatures(plugin.RequiredFeatures());
+    if (!missing.empty())
+      throw HostError(location + " requires " + missing + ", which the validator does not offer");
+    return PluginFormat::Lv2;
+  }
+  struct stat info {};
+  if (stat(location.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    throw HostError(location + ": no such file");
+  return PluginFormat::Vst2;
+}
+
 } // namespace
 
 int RunValidate(const ValidateOptions& options, std::ostream& out) {
-  const std::vector<const TestCase*> tests = SelectTests(options.only);
-  struct stat info {};
-  if (options.plugin.empty())
-    throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
-  if (stat(options.plugin.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-    throw HostError(options.plugin + ": no such file");
+  const std::vector<const TestCase*> tests =
+      SelectTests(options.only, CheckedFormat(options.plugin));
 
   // The editor's tests share one display, started here so that it outlives every test process.
   std::optional<Xvfb> display;

@@ -87,10 +87,14 @@ private:
   int FFailures = 0;
 };
 
+// The plug-in formats the validator checks; each test is written for one of them.
+enum class PluginFormat { Vst2, Lv2 };
+
 struct TestOptions {
   int strictness = 1;      // the lowest --strictness that runs the test
   bool needsGui = false;   // runs only with --gui (and then has a display)
   int timeoutSeconds = 30; // the child is killed and the test fails after this long
+  PluginFormat format = PluginFormat::Vst2;
 };
 
 struct TestCase {
@@ -99,7 +103,8 @@ struct TestCase {
   TestOptions options;
 };
 
-// Adds a test to the suite; answers true so that it can initialise a static. Tests run group by
+// Adds a test to the suite; answers true so that it can initialise a static. Names are unique
+// within a format: the tests of the same check in two formats share their name. Tests run group by
 // group (entry, texts, parameters, programs, audio, process, realtime, threads, lifecycle, editor,
 // then any other in name order), and within a group in the order they were registered.
 bool Register(TestCase test);
