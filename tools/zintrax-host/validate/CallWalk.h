@@ -1,8 +1,10 @@
-// Every kind of call a host makes into a VST 2.x plug-in, in the order of a session: loading the
-// library, the entry point, set-up and identity, every parameter's texts and values, programs and
-// chunks, the editor (with --gui), processing, teardown and unloading the library. Each call is
+// Every kind of call a host makes into a plug-in, in the order of a session. For VST 2.x: loading
+// the library, the entry point, set-up and identity, every parameter's texts and values, programs
+// and chunks, the editor (with --gui), processing, teardown and unloading the library. For LV2:
+// loading the library, its descriptor, instantiate and connect_port, extension_data, activate,
+// runs with controls changed, the UI (with --gui), deactivate, cleanup and unloading. Each call is
 // handed to a checker that wraps it, so that a check that something must survive every kind of
-// call (the floating-point state, the process's state) is written once, apart from the walk.
+// call (the floating-point state, the process's state) is written once, apart from the walks.
 #pragma once
 
 #include "Validation.h"
@@ -17,5 +19,8 @@ namespace zhost::validate {
 using CheckedCall = std::function<void(const std::string& step, const std::function<void()>& call)>;
 
 void WalkEveryKindOfCall(Context& context, const CheckedCall& checked);
+void WalkEveryKindOfLv2Call(Context& context, const CheckedCall& checked);
+
+using CallWalk = std::function<void(Context&, const CheckedCall&)>;
 
 } // namespace zhost::validate

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace zhost::validate {
 
@@ -80,6 +83,19 @@ void EditorHost::Close() {
   FPlugin.Dispatch(effEditClose);
   FCloseSeconds = closing.Seconds();
   FOpen = false;
+}
+
+void EditorHost::Automate(Context& context, int count, int32_t& next) {
+  const int32_t params = FPlugin.NumParams();
+  if (params <= 0)
+    return;
+  std::vector<std::pair<int32_t, float>> changes;
+  for (int32_t i = 0; i < std::min(params, count); ++i, next = (next + 1) % params)
+    changes.emplace_back(next, static_cast<float>(context.Uniform(0.0, 1.0)));
+  std::thread([&] {
+    for (const auto& [index, value] : changes)
+      FPlugin.SetParameter(index, value);
+  }).join();
 }
 
 void EditorHost::DestroyParent() {

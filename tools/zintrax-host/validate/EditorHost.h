@@ -2,6 +2,7 @@
 // handler that only counts, so that no X error ends the test process.
 #pragma once
 
+#include "EditorSession.h"
 #include "HostWindow.h"
 #include "Plugin.h"
 
@@ -12,27 +13,29 @@ namespace zhost::validate {
 // Installs the counting handler (once per process) and answers the errors seen since.
 long XErrorsSeen();
 
-class EditorHost {
+class EditorHost final : public EditorSession {
 public:
   // Opens the editor in a new, shown window; effEditOpen's value is the window's Display* when
   // passDisplay, else 0. Throws HostError when the plug-in does not open it.
   EditorHost(const Plugin& plugin, bool passDisplay);
   // Closes the editor (unless Close came first), then destroys the window.
-  ~EditorHost();
+  ~EditorHost() override;
   EditorHost(const EditorHost&) = delete;
   EditorHost& operator=(const EditorHost&) = delete;
 
   // One idle round as a host makes it: the window's events, then effEditIdle. Answers the
   // seconds effEditIdle held the thread (HeldTime).
-  double Idle();
-  void Close();
+  double Idle() override;
+  void Close() override;
   // Destroys the host's window under the open editor, as a host that tears down its window
   // before telling the plug-in.
-  void DestroyParent();
+  void DestroyParent() override;
+  // setParameter from another thread, as a host's automation does.
+  void Automate(Context& context, int count, int32_t& next) override;
 
   // The seconds effEditOpen held the thread, and effEditClose once closed.
-  double OpenSeconds() const { return FOpenSeconds; }
-  double CloseSeconds() const { return FCloseSeconds; }
+  double OpenSeconds() const override { return FOpenSeconds; }
+  double CloseSeconds() const override { return FCloseSeconds; }
 
   // The size effEditGetRect answered after opening.
   int Width() const { return FWidth; }

@@ -4,13 +4,9 @@
 // and every thread an instance started must be gone once it is closed.
 #include "AudioBlock.h"
 #include "EditorHost.h"
-#include "ProcessResources.h"
-#include "Validation.h"
+#include "LifecycleChecks.h"
 
-#include <dlfcn.h>
-
-#include <chrono>
-#include <cstdio>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,9 +14,6 @@
 namespace zhost::validate {
 
 namespace {
-
-// Runs one instance's life.
-using Life = std::function<void(Context&)>;
 
 void ProcessBlocks(Context& context, Plugin& plugin, int32_t frames, int blocks,
                    const char* where) {
@@ -45,49 +38,10 @@ void Usual(Context& context) {
   plugin->Close();
 }
 
-// The library stays loaded throughout (a host keeps it while any instance lives), and a few lives
-// come first so that whatever the plug-in sets up once per process is in the baseline.
-void Lives(Context& context, const std::vector<std::pair<const char*, Life>>& lives, int count) {
-  const auto anchor = context.Load();
-  for (const auto& [name, life] : lives)
-    for (int i = 0; i < 3; ++i)
-      life(context);
-  const ProcessResources before = ProcessResources::Measure();
-  // A plug-in that takes long to come up (one that loads large data per instance) gets fewer
-  // instances instead of a hang.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  for (int i = 0; i < count; ++i) {
-    if (std::chrono::steady_clock::now() > until) {
-      context.Note("instances", "stopped after " + std::to_string(i) + " of " +
-                                    std::to_string(count) + ": 60 s had passed");
-      count = i;
-      break;
-    }
-    const auto& [name, life] = lives[static_cast<size_t>(i) % lives.size()];
-    context.Step("instance %d of %d: %s", i + 1, count, name);
-    life(context);
-  }
-  const ProcessResources after = ProcessResources::Settled(before.threads);
-  const std::string counted = " after " + std::to_string(count) + " instances";
-  const size_t grown = after.heapBytes > before.heapBytes ? after.heapBytes - before.heapBytes : 0;
-  context.Note("heap growth", std::to_string(grown) + " bytes" + counted);
-  if (grown > std::max<size_t>(16384, 32 * static_cast<size_t>(count)))
-    context.Fail("the heap grew by " + std::to_string(grown) + " bytes" + counted +
-                 " (memory an instance took is not given back on effClose)");
-  if (after.descriptors != before.descriptors)
-    context.Fail(std::to_string(before.descriptors) + " file descriptors open before and " +
-                 std::to_string(after.descriptors) + counted + ": " + DescriptorList());
-  if (after.threads != before.threads)
-    context.Fail(std::to_string(before.threads) + " threads before and " +
-                 std::to_string(after.threads) + counted);
-}
-
-int Count(const Context& context) {
-  return context.Strictness() >= 10 ? 1000 : context.Strictness() >= 5 ? 200 : 50;
-}
-
+// The library stays loaded throughout, as a host keeps it while any instance lives.
 void UsualLives(Context& context) {
-  Lives(context, {{"usual", Usual}}, Count(context));
+  const auto anchor = context.Load();
+  CheckLives(context, {{"usual", Usual}}, LifeCount(context), "effClose");
 }
 
 void OddLives(Context& context) {
@@ -131,7 +85,8 @@ void OddLives(Context& context) {
          plugin->Close();
        }},
   };
-  Lives(context, lives, Count(context) / 2);
+  const auto anchor = context.Load();
+  CheckLives(context, lives, LifeCount(context) / 2, "effClose");
 }
 
 // Threads a plug-in starts are its to end: those of an instance by the end of effClose (a host
@@ -139,26 +94,14 @@ void OddLives(Context& context) {
 // host), those its library starts when loaded by the time it is unloaded. Each instance's life
 // is the whole of what a host asks, the editor included with --gui.
 void ThreadsAfterClose(Context& context) {
-  constexpr std::chrono::seconds kPatience(2);
-  const ThreadNames before = RunningThreads();
-  // Held throughout, so that what the library starts when it is loaded is told apart.
-  const std::string loadPath = LibraryLoadPath(context.PluginPath());
-  void* library = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  const ThreadNames loaded = RunningThreads();
-  ThreadNames during; // the most threads an instance had running at once
-  const auto seen = [&] {
-    ThreadNames now = ThreadsBesides(loaded, std::chrono::milliseconds(0));
-    if (now.size() > during.size())
-      during = std::move(now);
-  };
-  for (int life = 1; life <= 2 && context.Failures() == 0; ++life) {
-    context.Step("instance %d: set up, resumed and processing", life);
-    auto plugin = context.LoadOpened(44100.0f, 512);
+  const auto life = [](Context& c, int number, const std::function<void()>& seen) {
+    c.Step("instance %d: set up, resumed and processing", number);
+    auto plugin = c.LoadOpened(44100.0f, 512);
     plugin->Resume();
     plugin->StartProcess();
-    ProcessBlocks(context, *plugin, 512, 8, "before effClose");
-    if (context.Gui() && (plugin->Effect().flags & effFlagsHasEditor)) {
-      context.Step("instance %d: the editor opened and idled", life);
+    ProcessBlocks(c, *plugin, 512, 8, "before effClose");
+    if (c.Gui() && (plugin->Effect().flags & effFlagsHasEditor)) {
+      c.Step("instance %d: the editor opened and idled", number);
       EditorHost editor(*plugin, true);
       for (int i = 0; i < 5; ++i)
         editor.Idle();
@@ -166,27 +109,10 @@ void ThreadsAfterClose(Context& context) {
       editor.Close();
     }
     seen();
-    context.Step("instance %d: effClose", life);
+    c.Step("instance %d: effClose", number);
     plugin->Close();
-    plugin.reset();
-    const ThreadNames left = ThreadsBesides(loaded, kPatience);
-    if (!left.empty())
-      context.Fail(ThreadList(left) + " that instance " + std::to_string(life) +
-                   " started still running 2 s after its effClose");
-  }
-  const ThreadNames atLoad = ThreadsBesides(before, std::chrono::milliseconds(0));
-  context.Note("threads", "the library started " + (atLoad.empty() ? "none" : ThreadList(atLoad)) +
-                              " when loaded; an instance " +
-                              (during.empty() ? "none" : "at most " + ThreadList(during)) +
-                              " while it ran");
-  if (library == nullptr)
-    return;
-  context.Step("unloading the library");
-  dlclose(library);
-  const ThreadNames stayed = ThreadsBesides(before, kPatience);
-  if (!stayed.empty() && context.Failures() == 0)
-    context.Fail(ThreadList(stayed) + " that the library started still running 2 s after it " +
-                 "was unloaded");
+  };
+  CheckThreadsAfterClose(context, context.PluginPath(), life, "effClose");
 }
 
 const bool registered =

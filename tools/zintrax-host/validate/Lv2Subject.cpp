@@ -67,7 +67,8 @@ Lv2Subject::Lv2Subject(Lv2Target& target, float rate, int32_t maxBlock)
   FHandle = d.instantiate(&d, rate, target.Plugin().BundlePath().c_str(), FFeatures.List());
   if (!FHandle)
     throw HostError("instantiate answered no instance at " + std::to_string(rate) + " Hz");
-  const LV2_URID sequence = target.Urids().Map(LV2_ATOM__Sequence);
+  FChunk = target.Urids().Map(LV2_ATOM__Chunk);
+  FSequence = target.Urids().Map(LV2_ATOM__Sequence);
   for (const Lv2Port& port : target.Plugin().Ports()) {
     FRequested[port.index].store(kNoRequest);
     if (port.kind == Lv2Port::Kind::Control) {
@@ -77,7 +78,7 @@ Lv2Subject::Lv2Subject(Lv2Target& target, float rate, int32_t maxBlock)
       const uint32_t bytes = std::max(kAtomCapacity, port.minimumSize);
       FAtoms.push_back({port.index, port.input, std::vector<uint64_t>((bytes + 7) / 8, 0)});
       auto* atom = reinterpret_cast<LV2_Atom_Sequence*>(FAtoms.back().store.data());
-      atom->atom.type = sequence;
+      atom->atom.type = FSequence;
       atom->atom.size = sizeof(LV2_Atom_Sequence_Body);
       d.connect_port(FHandle, port.index, atom);
     } else if (port.kind == Lv2Port::Kind::Other) {
@@ -118,11 +119,9 @@ void Lv2Subject::Connect(AudioBlock& block) {
 
 void Lv2Subject::RunConnected(int32_t frames) {
   ApplyRequests();
-  const LV2_URID chunk = FTarget.Urids().Map(LV2_ATOM__Chunk);
-  const LV2_URID sequence = FTarget.Urids().Map(LV2_ATOM__Sequence);
   for (AtomBuffer& buffer : FAtoms) {
     auto* atom = reinterpret_cast<LV2_Atom_Sequence*>(buffer.store.data());
-    atom->atom.type = buffer.input ? sequence : chunk;
+    atom->atom.type = buffer.input ? FSequence : FChunk;
     atom->atom.size = buffer.input ? sizeof(LV2_Atom_Sequence_Body)
                                    : static_cast<uint32_t>(buffer.store.size() * 8) -
                                          static_cast<uint32_t>(sizeof(LV2_Atom));
@@ -213,6 +212,17 @@ void Lv2UiHost::Close() {
   const HeldTime closing;
   FEditor.reset();
   FCloseSeconds = closing.Seconds();
+}
+
+void Lv2UiHost::Automate(Context& context, int count, int32_t& next) {
+  const auto controls = static_cast<int32_t>(FSubject.NumControls());
+  for (int32_t i = 0; i < std::min(controls, count); ++i, next = (next + 1) % controls) {
+    const auto control = static_cast<size_t>(next);
+    const float value = RandomControlValue(*FSubject.Target().Controls()[control], FSubject.Rate(),
+                                           context.Random());
+    FSubject.SetControl(control, value);
+    PortEvent(control, value);
+  }
 }
 
 void Lv2UiHost::DestroyParent() {

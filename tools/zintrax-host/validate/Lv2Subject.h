@@ -5,6 +5,7 @@
 #pragma once
 
 #include "AudioBlock.h"
+#include "EditorSession.h"
 #include "HostWindow.h"
 #include "Lv2Editor.h"
 #include "Lv2Plugin.h"
@@ -102,6 +103,7 @@ private:
   Lv2InstanceFeatures FFeatures;
   LV2_Handle FHandle = nullptr;
   bool FActive = false;
+  LV2_URID FChunk = 0, FSequence = 0;         // mapped once: mapping takes a lock
   std::vector<float> FValues;                 // one per port: the control ports' buffers
   std::vector<std::atomic<float>> FRequested; // per port, NaN for none
   struct AtomBuffer {
@@ -114,23 +116,25 @@ private:
 
 // The plug-in's X11 UI for an instance, in a new shown window of the validator, as a host embeds
 // it; an X error only counts (XErrorsSeen). Control values the UI writes go to the instance.
-class Lv2UiHost {
+class Lv2UiHost final : public EditorSession {
 public:
   // Throws HostError when the UI cannot be made.
   explicit Lv2UiHost(Lv2Subject& subject);
-  ~Lv2UiHost();
+  ~Lv2UiHost() override;
   Lv2UiHost(const Lv2UiHost&) = delete;
   Lv2UiHost& operator=(const Lv2UiHost&) = delete;
 
   // The window's events, then one idle call; answers the seconds the idle call held the thread.
-  double Idle();
+  double Idle() override;
   // Tells the UI a control's value, as a host does after a change.
   void PortEvent(size_t control, float value);
-  void Close();
-  void DestroyParent();
+  void Close() override;
+  void DestroyParent() override;
+  // Sets the controls and tells the UI, as a host does after its automation changed them.
+  void Automate(Context& context, int count, int32_t& next) override;
 
-  double OpenSeconds() const { return FOpenSeconds; }
-  double CloseSeconds() const { return FCloseSeconds; }
+  double OpenSeconds() const override { return FOpenSeconds; }
+  double CloseSeconds() const override { return FCloseSeconds; }
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
 

@@ -1,8 +1,9 @@
 // process: what a plug-in leaves changed in its host's process. After loading the library, after
-// the entry point, after every kind of call (the editor's with --gui) and after unloading, the
-// locale, the signals' dispositions and the calling thread's mask, the working directory, the
-// file-creation mask, the environment, the resource limits, the standard descriptors, the
-// floating-point control state and Xlib's error handlers must be as they were before it.
+// the entry point or the descriptor, after every kind of call (the editor's or the UI's with
+// --gui) and after unloading, the locale, the signals' dispositions and the calling thread's mask,
+// the working directory, the file-creation mask, the environment, the resource limits, the
+// standard descriptors, the floating-point control state and Xlib's error handlers must be as they
+// were before it.
 #include "CallWalk.h"
 #include "EditorHost.h"
 #include "ProcessState.h"
@@ -14,12 +15,12 @@ namespace {
 
 constexpr int kMostReported = 20;
 
-void State(Context& context) {
+void State(Context& context, const CallWalk& walk) {
   // The validator's own X error handler belongs to the host's state from the start.
   XErrorsSeen();
   ProcessStateWatch watch;
   int reported = 0;
-  WalkEveryKindOfCall(context, [&](const std::string& what, const std::function<void()>& call) {
+  walk(context, [&](const std::string& what, const std::function<void()>& call) {
     context.Step("%s, the process's state watched", what.c_str());
     call();
     for (const std::string& change : watch.Look())
@@ -28,7 +29,11 @@ void State(Context& context) {
   });
 }
 
-const bool registered = Register({"process.state", State, {.strictness = 1}});
+const bool registered =
+    Register({"process.state", [](Context& c) { State(c, WalkEveryKindOfCall); }, {}}) &&
+    Register({"process.state",
+              [](Context& c) { State(c, WalkEveryKindOfLv2Call); },
+              {.format = PluginFormat::Lv2}});
 
 } // namespace
 

@@ -1,0 +1,118 @@
+// realtime, for LV2 plug-ins: no allocator call and no call that can wait in run or connect_port
+// (the functions of LV2's audio class), controls changed between runs; the caller's
+// floating-point control state as it was after every call, the UI's too with --gui; and the
+// longest single run of 64 frames at 48 kHz.
+#include "AudioThreadChecks.h"
+#include "Lv2Subject.h"
+#include "WorstBlock.h"
+
+#include <chrono>
+#include <string>
+
+namespace zhost::validate {
+
+namespace {
+
+// Runs of 512 frames and shorter with a control changed between them, and the audio ports
+// connected anew now and then, as a host's audio thread makes them; what each kind of call did is
+// counted: the first run after activate, run, and connect_port.
+std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* counting) {
+  Lv2Target target(context.PluginPath());
+  Lv2Subject subject(target, 44100.0f, 512);
+  subject.Activate();
+  AudioBlock block(subject.NumInputs(), subject.NumOutputs(), 512);
+  std::vector<CountedCalls> found{CountedCalls("the first run after activate"), CountedCalls("run"),
+                                  CountedCalls("connect_port of the audio ports")};
+  CountedCalls &first = found[0], &run = found[1], &connect = found[2];
+  const auto runBlock = [&](CountedCalls& calls, int32_t frames) {
+    block.Noise(context.Random(), 0.5f, frames);
+    block.PrepareOutputs(frames);
+    context.Step("%s of %d frames, %s counted", calls.what, frames, counting);
+    Counted(calls, [&] { subject.RunConnected(frames); });
+  };
+
+  context.Step("connect_port, %s counted", counting);
+  Counted(connect, [&] { subject.Connect(block); });
+  runBlock(first, 512);
+  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < rounds; ++round) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+      context.Note("rounds", "stopped after " + std::to_string(round) + " of " +
+                                 std::to_string(rounds) + ": 20 s had passed");
+      break;
+    }
+    if (subject.NumControls() > 0)
+      subject.SetRandomControl(context.Random());
+    if (round % 5 == 0) {
+      context.Step("connect_port, %s counted", counting);
+      Counted(connect, [&] { subject.Connect(block); });
+    }
+    runBlock(run, round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
+  }
+  return found;
+}
+
+void Allocation(Context& context) {
+  CheckAllocations(context, CountAudioThreadCalls);
+}
+
+void Blocking(Context& context) {
+  CheckBlocking(context, CountAudioThreadCalls);
+}
+
+void FloatingPoint(Context& context) {
+  CheckFloatingPointState(context, WalkEveryKindOfLv2Call);
+}
+
+// One run on a fresh instance: the same input, the same control changes in every run.
+WorstBlockRun OneRun(Context& context, int blocks) {
+  Lv2Target target(context.PluginPath());
+  Lv2Subject subject(target, kWorstBlockRate, kWorstBlockFrames);
+  subject.Activate();
+  AudioBlock block(subject.NumInputs(), subject.NumOutputs(), kWorstBlockFrames);
+  std::mt19937 random(context.Seed());
+  WorstBlockRun run;
+  run.wallUs.reserve(static_cast<size_t>(blocks));
+  run.changed.reserve(static_cast<size_t>(blocks));
+  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
+    block.Noise(random, 0.5f, kWorstBlockFrames);
+    block.PrepareOutputs(kWorstBlockFrames);
+    const bool change = subject.NumControls() > 0 && i % kChangeEvery == 0;
+    context.Step("run %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
+                 change ? ", a control set before it" : "");
+    int32_t changed = -1;
+    const BlockTimes times = TimeBlock([&] {
+      if (change)
+        changed = static_cast<int32_t>(subject.SetRandomControl(random));
+      subject.Run(block, kWorstBlockFrames);
+    });
+    Record(run, i, times, changed);
+  }
+  return run;
+}
+
+std::string ControlChange(int32_t control) {
+  return "a change of control " + std::to_string(control);
+}
+
+void WorstBlock(Context& context) {
+  CheckWorstBlock(context, OneRun, {ControlChange, "activate"});
+}
+
+constexpr auto kLv2 = PluginFormat::Lv2;
+
+const bool registered =
+    Register({"realtime.allocation",
+              Allocation,
+              {.strictness = 2, .timeoutSeconds = 60, .format = kLv2}}) &&
+    Register(
+        {"realtime.blocking", Blocking, {.strictness = 2, .timeoutSeconds = 60, .format = kLv2}}) &&
+    Register({"realtime.fp-state", FloatingPoint, {.strictness = 1, .format = kLv2}}) &&
+    Register({"realtime.worst-block",
+              WorstBlock,
+              {.strictness = 2, .timeoutSeconds = 90, .format = kLv2}});
+
+} // namespace
+
+} // namespace zhost::validate
