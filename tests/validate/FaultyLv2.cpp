@@ -1,0 +1,130 @@
+// A small, well-behaved LV2 effect for the validator's LV2 tests: a stereo one-pole smoother with a
+// gain. Built once as it is (it must pass every test) and once per fault, each compile definition
+// FAULT_xxx breaking one thing that a test of the audio, process, realtime, threads or lifecycle
+// groups must catch. Its X11 UI is FaultyLv2Ui.cpp.
+#include <lv2/core/lv2.h>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+enum Port : uint32_t { kInLeft, kInRight, kOutLeft, kOutRight, kGain, kSmooth, kPorts };
+
+struct Effect {
+  float* ports[kPorts] = {};
+  float state[2] = {0.0f, 0.0f};
+};
+
+#ifdef FAULT_RACE
+// The instance made last, whose gain every instance plays with: gone whenever it is cleaned up.
+std::atomic<Effect*> gLatest{nullptr};
+#endif
+
+#ifdef FAULT_THREAD_LEFT
+void* Forever(void*) {
+  for (;;)
+    pause();
+}
+#endif
+
+LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*) {
+  if (!(rate > 0.0))
+    return nullptr;
+#ifdef FAULT_LOCALE
+  // Numbers with a decimal point for the plug-in, and for the host too from now on.
+  std::setlocale(LC_NUMERIC, "C.UTF-8");
+#endif
+#ifdef FAULT_THREAD_LEFT
+  // A worker nobody stops.
+  pthread_t worker;
+  if (pthread_create(&worker, nullptr, Forever, nullptr) == 0)
+    pthread_detach(worker);
+#endif
+  auto* effect = new Effect;
+#ifdef FAULT_RACE
+  gLatest.store(effect);
+#endif
+  return effect;
+}
+
+void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
+  if (port < kPorts)
+    static_cast<Effect*>(handle)->ports[port] = static_cast<float*>(data);
+}
+
+void Run(LV2_Handle handle, uint32_t frames) {
+#ifdef FAULT_ZERO_FRAMES_CRASH
+  if (frames == 0)
+    *static_cast<volatile int*>(nullptr) = 1;
+#endif
+#ifdef FAULT_ALLOCATES
+  float* scratch = new float[frames > 0 ? frames : 1];
+  __asm__ volatile("" : : "r"(scratch) : "memory");
+  delete[] scratch;
+#endif
+#ifdef FAULT_MXCSR
+  unsigned mxcsr;
+  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+  mxcsr |= 0x8040u;
+  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
+#endif
+  Effect& e = *static_cast<Effect*>(handle);
+#ifdef FAULT_RACE
+  const float gain = *gLatest.load()->ports[kGain];
+#else
+  const float gain = *e.ports[kGain];
+#endif
+  const float pole = 0.5f + 0.499f * *e.ports[kSmooth];
+  for (int c = 0; c < 2; ++c) {
+    const float* in = e.ports[kInLeft + c];
+    float* out = e.ports[kOutLeft + c];
+    float y = e.state[c];
+    for (uint32_t n = 0; n < frames; ++n) {
+      y = in[n] * (1.0f - pole) + y * pole;
+      if (std::fabs(y) < 1e-15f)
+        y = 0.0f;
+      out[n] = y * gain;
+#ifdef FAULT_NAN_OUTPUT
+      if (n == frames / 2 && std::fabs(in[n]) > 0.25f)
+        out[n] = std::numeric_limits<float>::quiet_NaN();
+#endif
+    }
+    e.state[c] = y;
+  }
+}
+
+void Activate(LV2_Handle handle) {
+  Effect& e = *static_cast<Effect*>(handle);
+  e.state[0] = e.state[1] = 0.0f;
+}
+
+void Cleanup([[maybe_unused]] LV2_Handle handle) {
+#ifdef FAULT_RACE
+  gLatest.store(nullptr);
+#endif
+#ifndef FAULT_LEAKED_INSTANCE
+  delete static_cast<Effect*>(handle);
+#endif
+}
+
+const LV2_Descriptor kDescriptor = {"urn:zintrax:validate:faulty",
+                                    Instantiate,
+                                    ConnectPort,
+                                    Activate,
+                                    Run,
+                                    nullptr,
+                                    Cleanup,
+                                    nullptr};
+
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+  return index == 0 ? &kDescriptor : nullptr;
+}
