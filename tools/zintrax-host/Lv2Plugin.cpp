@@ -164,6 +164,12 @@ bool Lv2Plugin::InPlaceBroken() const {
   return lilv_plugin_has_feature(FPlugin, broken.get());
 }
 
+bool Lv2Plugin::IsGenerator() const {
+  const std::string uri = Text(lilv_plugin_class_get_uri(lilv_plugin_get_class(FPlugin)));
+  return uri == LV2_CORE__GeneratorPlugin || uri == LV2_CORE__InstrumentPlugin ||
+         uri == LV2_CORE__OscillatorPlugin;
+}
+
 void Lv2Plugin::ReadPorts() {
   const auto uri = [this](const char* text) { return Node(lilv_new_uri(FWorld, text)); };
   const Node input = uri(LV2_CORE__InputPort), audio = uri(LV2_CORE__AudioPort),

@@ -83,6 +83,9 @@ public:
   std::string BundlePath() const;
   std::vector<std::string> RequiredFeatures() const;
   bool InPlaceBroken() const;
+  // Whether its class is a generator's (an instrument or an oscillator among them): its output need
+  // not follow its input.
+  bool IsGenerator() const;
 
   const std::vector<Lv2Port>& Ports() const { return FPorts; }
   // Presets in the order of their URIs.

@@ -169,7 +169,9 @@ void Decay(Context& context) {
   Lv2Target target(context.PluginPath());
   auto subject = Activated(target, kTailRate, kTailBlock);
   AudioBlock block = BlockFor(*subject);
-  CheckTail(context, block, true, [&] { subject->Run(block, kTailBlock); });
+  CheckTail(
+      context, block, true, [&] { subject->Run(block, kTailBlock); },
+      target.Plugin().IsGenerator());
 }
 
 constexpr auto kLv2 = PluginFormat::Lv2;

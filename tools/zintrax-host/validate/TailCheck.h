@@ -1,6 +1,7 @@
 // The tail of an impulse, for any plug-in format: an impulse, then silence with flush-to-zero and
-// denormals-are-zero off on every entry. The output must die away to nothing and each block must
-// cost about what the first ones did.
+// denormals-are-zero off on every entry. The output must die away to nothing (unless the plug-in
+// is a generator, whose output need not follow its input) and each block must cost about what the
+// first ones did.
 #pragma once
 
 #include "AudioBlock.h"
@@ -17,6 +18,6 @@ inline constexpr float kTailRate = 44100.0f;
 // Feeds the block an impulse and then silence, calling process for each block of kTailBlock
 // frames (replacing: every output sample must be written), and judges what came out.
 void CheckTail(Context& context, AudioBlock& block, bool replacing,
-               const std::function<void()>& process);
+               const std::function<void()>& process, bool generator = false);
 
 } // namespace zhost::validate
