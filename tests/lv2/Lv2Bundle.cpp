@@ -101,8 +101,9 @@ TEST(Lv2Bundle, Lv2ApplyRendersTheSamplesOfTheVst2PluginForEachProgramAndHandSet
     SCOPED_TRACE(c.program.empty() ? "by hand" : c.program);
     std::vector<std::string> vst = {"render", ZINTRAX_PLUGIN_PATH, "--in", "in.wav", "--out",
                                     "vst.wav"};
-    std::string apply = "env ZINTRAX_SEED=977 ZINTRAX_SETTINGS_FILE=z.conf " + path.Env() +
-                        " lv2apply -i in.wav -o lv2.wav";
+    std::string apply = "env " ZINTRAX_TOOL_PRELOAD
+                        " ZINTRAX_SEED=977 ZINTRAX_SETTINGS_FILE=z.conf " +
+                        path.Env() + " lv2apply -i in.wav -o lv2.wav";
     for (int i = 0; i < 4; ++i) {
       vst.insert(vst.end(), {"--param", std::string(names[i]) + "=" + c.values[i]});
       apply += " -c " + std::string(symbols[i]) + " " + c.values[i];
