@@ -2,18 +2,17 @@
 // stereo one-pole smoother with a gain. Built once as it is (it must pass every test) and once
 // per fault, each compile definition FAULT_xxx breaking one thing that a test of the audio,
 // process, realtime, threads, lifecycle or editor groups must catch.
+#include "Faults.h"
 #include "PluginEntries.h"
 #include "framework/DAEffect.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,13 +60,6 @@ void Spin(double milliseconds) {
 }
 #endif
 
-#ifdef FAULT_THREAD_LEFT
-void* Forever(void*) {
-  for (;;)
-    pause();
-}
-#endif
-
 Effect& Of(AEffect* effect) {
   return *static_cast<Effect*>(effect->object);
 }
@@ -111,9 +103,7 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
     *static_cast<volatile int*>(nullptr) = 1;
 #endif
 #ifdef FAULT_ALLOCATES
-  float* scratch = new float[static_cast<size_t>(frames > 0 ? frames : 1)];
-  __asm__ volatile("" : : "r"(scratch) : "memory");
-  delete[] scratch;
+  faults::Allocate(static_cast<size_t>(frames > 0 ? frames : 0));
 #endif
 #ifdef FAULT_BLOCKS
   static std::mutex lock;
@@ -125,10 +115,7 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
     Spin(2.0);
 #endif
 #ifdef FAULT_MXCSR
-  unsigned mxcsr;
-  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
-  mxcsr |= 0x8040u;
-  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
+  faults::SetFlushToZero();
 #endif
   Effect& e = Of(effect);
   const float gain = 2.0f * e.values[0];
@@ -186,16 +173,7 @@ VstIntPtr Dispatcher(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr, 
   switch (opcode) {
   case effOpen:
     e.descriptor = open("/dev/null", O_WRONLY | O_CLOEXEC);
-#ifdef FAULT_LOCALE
-    // Numbers in the plug-in's texts with a decimal point, and the host's too from now on.
-    std::setlocale(LC_NUMERIC, "C.UTF-8");
-#endif
-#ifdef FAULT_THREAD_LEFT
-    // A worker nobody stops.
-    pthread_t worker;
-    if (pthread_create(&worker, nullptr, Forever, nullptr) == 0)
-      pthread_detach(worker);
-#endif
+    faults::OnInstanceMade();
     return 0;
   case effClose:
     CloseEditor(e);

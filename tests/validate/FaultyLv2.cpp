@@ -2,13 +2,11 @@
 // gain. Built once as it is (it must pass every test) and once per fault, each compile definition
 // FAULT_xxx breaking one thing that a test of the audio, process, realtime, threads or lifecycle
 // groups must catch. Its X11 UI is FaultyLv2Ui.cpp.
+#include "Faults.h"
+
 #include <lv2/core/lv2.h>
 
-#include <pthread.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -27,26 +25,10 @@ struct Effect {
 std::atomic<Effect*> gLatest{nullptr};
 #endif
 
-#ifdef FAULT_THREAD_LEFT
-void* Forever(void*) {
-  for (;;)
-    pause();
-}
-#endif
-
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*) {
   if (!(rate > 0.0))
     return nullptr;
-#ifdef FAULT_LOCALE
-  // Numbers with a decimal point for the plug-in, and for the host too from now on.
-  std::setlocale(LC_NUMERIC, "C.UTF-8");
-#endif
-#ifdef FAULT_THREAD_LEFT
-  // A worker nobody stops.
-  pthread_t worker;
-  if (pthread_create(&worker, nullptr, Forever, nullptr) == 0)
-    pthread_detach(worker);
-#endif
+  faults::OnInstanceMade();
   auto* effect = new Effect;
 #ifdef FAULT_RACE
   gLatest.store(effect);
@@ -65,15 +47,10 @@ void Run(LV2_Handle handle, uint32_t frames) {
     *static_cast<volatile int*>(nullptr) = 1;
 #endif
 #ifdef FAULT_ALLOCATES
-  float* scratch = new float[frames > 0 ? frames : 1];
-  __asm__ volatile("" : : "r"(scratch) : "memory");
-  delete[] scratch;
+  faults::Allocate(frames);
 #endif
 #ifdef FAULT_MXCSR
-  unsigned mxcsr;
-  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
-  mxcsr |= 0x8040u;
-  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
+  faults::SetFlushToZero();
 #endif
   Effect& e = *static_cast<Effect*>(handle);
 #ifdef FAULT_RACE

@@ -4,7 +4,7 @@
 // denormals left unflushed. Every output sample of processReplacing must be written, finite and
 // normal, and nothing may be written past the block.
 #include "AudioBlock.h"
-#include "TailCheck.h"
+#include "AudioChecks.h"
 #include "Validation.h"
 
 #include <algorithm>
@@ -16,11 +16,6 @@
 namespace zhost::validate {
 
 namespace {
-
-constexpr float kAllRates[] = {22050.0f, 44100.0f,  48000.0f, 88200.0f,
-                               96000.0f, 176400.0f, 192000.0f};
-constexpr float kCommonRates[] = {44100.0f, 48000.0f, 96000.0f};
-constexpr int32_t kBlockSizes[] = {1, 2, 3, 17, 64, 128, 255, 512, 1024, 2048, 4096};
 
 // Suspends, sets the rate and the block size, resumes: how a host changes its set-up.
 void Configure(Plugin& plugin, float rate, int32_t blockSize) {
@@ -86,15 +81,9 @@ void Layouts(Context& context) {
   auto plugin = context.LoadProcessing(48000.0f, 512);
   const bool replacing = Replaces(*plugin);
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
-  for (const bool inPlace : {true, false})
-    for (const int misalign : {0, 1, 2, 3}) {
-      block.SetLayout(inPlace, misalign);
-      char layout[64];
-      std::snprintf(layout, sizeof layout, ", %s buffers %d floats past alignment",
-                    inPlace ? "in-place" : "separate", misalign);
-      for (const int32_t frames : {512, 17, 1, 511})
-        NoiseBlock(context, *plugin, block, 48000.0f, 512, frames, replacing, layout);
-    }
+  ForEachLayout(block, true, [&](int32_t frames, const char* layout) {
+    NoiseBlock(context, *plugin, block, 48000.0f, 512, frames, replacing, layout);
+  });
 }
 
 void Accumulating(Context& context) {
@@ -114,16 +103,7 @@ void Automation(Context& context) {
     context.Skip("the plug-in has no parameters");
   const bool replacing = Replaces(*plugin);
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
-  const int64_t total = 44100LL * (context.Strictness() >= 8 ? 10 : 2);
-  // Some plug-ins rebuild their whole state on a change (a convolution that reloads its
-  // response): slow automation is theirs to choose, so the test shortens instead of hanging.
-  const auto start = std::chrono::steady_clock::now();
-  for (int64_t done = 0; done < total; done += 32) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
-      context.Note("automation", "stopped after " + std::to_string(done) + " of " +
-                                     std::to_string(total) + " frames: 20 s had passed");
-      break;
-    }
+  AutomateEvery32Frames(context, [&] {
     const auto index = static_cast<int32_t>(context.Between(0, params - 1));
     const auto value = static_cast<float>(context.Uniform(0.0, 1.0));
     context.Step("setParameter(%d, %g)", index, static_cast<double>(value));
@@ -131,9 +111,8 @@ void Automation(Context& context) {
     char where[64];
     std::snprintf(where, sizeof where, ", after setParameter(%d, %g)", index,
                   static_cast<double>(value));
-    if (!NoiseBlock(context, *plugin, block, 44100.0f, 512, 32, replacing, where))
-      break;
-  }
+    return NoiseBlock(context, *plugin, block, 44100.0f, 512, 32, replacing, where);
+  });
 }
 
 void RateChanges(Context& context) {

@@ -2,6 +2,7 @@
 
 #include "FloatingPointState.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -20,6 +21,19 @@ std::string StateText(const FloatingPointState& state) {
 }
 
 } // namespace
+
+void ForRounds(Context& context, const std::function<void(int round)>& round) {
+  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < rounds; ++i) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+      context.Note("rounds", "stopped after " + std::to_string(i) + " of " +
+                                 std::to_string(rounds) + ": 20 s had passed");
+      return;
+    }
+    round(i);
+  }
+}
 
 void CheckAllocations(Context& context, const AudioThreadCount& count) {
   if (!AllocationCounter::Available())

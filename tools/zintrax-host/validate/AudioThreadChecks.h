@@ -34,6 +34,9 @@ template <typename Call> void Counted(CountedCalls& calls, const Call& call) {
   calls.blocking.Add(blocking);
 }
 
+// Calls round for 400 rounds (2000 from strictness 8), or fewer with a note once 20 s have passed.
+void ForRounds(Context& context, const std::function<void(int round)>& round);
+
 // The kinds of call a format's audio thread makes, counted over a run of blocks; the first kind
 // is the first block after the plug-in was readied, the others its steady state. `counting`
 // names what is counted, for the test's steps.

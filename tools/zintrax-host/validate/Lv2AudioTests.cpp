@@ -3,10 +3,9 @@
 // buffers, controls changed every 32 frames, deactivation and activation between runs, full-scale
 // noise at every preset, and the tail of an impulse with denormals left unflushed. Every output
 // sample must be written, finite and normal, and nothing may be written past the run.
+#include "AudioChecks.h"
 #include "Lv2Subject.h"
-#include "TailCheck.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -14,10 +13,6 @@ namespace zhost::validate {
 
 namespace {
 
-constexpr float kAllRates[] = {22050.0f, 44100.0f,  48000.0f, 88200.0f,
-                               96000.0f, 176400.0f, 192000.0f};
-constexpr float kCommonRates[] = {44100.0f, 48000.0f, 96000.0f};
-constexpr int32_t kRunLengths[] = {1, 2, 3, 17, 64, 128, 255, 512, 1024, 2048, 4096};
 constexpr int32_t kLongestRun = 4096;
 
 // An instance at that rate and longest block, activated.
@@ -58,7 +53,7 @@ void Matrix(Context& context) {
   for (const float rate : rates) {
     auto subject = Activated(target, rate, kLongestRun);
     AudioBlock block = BlockFor(*subject);
-    for (const int32_t length : kRunLengths)
+    for (const int32_t length : kBlockSizes)
       for (int32_t done = 0; done < std::max(framesPerLength, 2 * length); done += length)
         if (!NoiseRun(context, *subject, block, length))
           break;
@@ -82,20 +77,11 @@ void Layouts(Context& context) {
   Lv2Target target(context.PluginPath());
   auto subject = Activated(target, 48000.0f, 512);
   AudioBlock block = BlockFor(*subject);
-  for (const bool inPlace : {true, false}) {
-    if (inPlace && !subject->InPlaceAllowed()) {
-      context.Note("in place", "not tried: the plug-in declares lv2:inPlaceBroken");
-      continue;
-    }
-    for (const int misalign : {0, 1, 2, 3}) {
-      block.SetLayout(inPlace, misalign);
-      char layout[64];
-      std::snprintf(layout, sizeof layout, ", %s buffers %d floats past alignment",
-                    inPlace ? "in-place" : "separate", misalign);
-      for (const int32_t frames : {512, 17, 1, 511})
-        NoiseRun(context, *subject, block, frames, layout);
-    }
-  }
+  if (!subject->InPlaceAllowed())
+    context.Note("in place", "not tried: the plug-in declares lv2:inPlaceBroken");
+  ForEachLayout(block, subject->InPlaceAllowed(), [&](int32_t frames, const char* layout) {
+    NoiseRun(context, *subject, block, frames, layout);
+  });
 }
 
 void Automation(Context& context) {
@@ -104,24 +90,14 @@ void Automation(Context& context) {
   if (subject->NumControls() == 0)
     context.Skip("the plug-in has no control inputs");
   AudioBlock block = BlockFor(*subject);
-  const int64_t total = 44100LL * (context.Strictness() >= 8 ? 10 : 2);
-  // A plug-in may rebuild its whole state on a change: slow automation is its own choice, so the
-  // test shortens instead of hanging.
-  const auto start = std::chrono::steady_clock::now();
-  for (int64_t done = 0; done < total; done += 32) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
-      context.Note("automation", "stopped after " + std::to_string(done) + " of " +
-                                     std::to_string(total) + " frames: 20 s had passed");
-      break;
-    }
+  AutomateEvery32Frames(context, [&] {
     const size_t control = subject->SetRandomControl(context.Random());
     char where[96];
     std::snprintf(where, sizeof where, ", after %s was set to %g",
                   target.Controls()[control]->symbol.c_str(),
                   static_cast<double>(subject->Control(control)));
-    if (!NoiseRun(context, *subject, block, 32, where))
-      break;
-  }
+    return NoiseRun(context, *subject, block, 32, where);
+  });
 }
 
 // deactivate and activate again between runs, as a host resets an instance.

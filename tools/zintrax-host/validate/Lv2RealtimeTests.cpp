@@ -6,7 +6,6 @@
 #include "Lv2Subject.h"
 #include "WorstBlock.h"
 
-#include <chrono>
 #include <string>
 
 namespace zhost::validate {
@@ -34,14 +33,7 @@ std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* co
   context.Step("connect_port, %s counted", counting);
   Counted(connect, [&] { subject.Connect(block); });
   runBlock(first, 512);
-  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
-  const auto start = std::chrono::steady_clock::now();
-  for (int round = 0; round < rounds; ++round) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
-      context.Note("rounds", "stopped after " + std::to_string(round) + " of " +
-                                 std::to_string(rounds) + ": 20 s had passed");
-      break;
-    }
+  ForRounds(context, [&](int round) {
     if (subject.NumControls() > 0)
       subject.SetRandomControl(context.Random());
     if (round % 5 == 0) {
@@ -49,20 +41,8 @@ std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* co
       Counted(connect, [&] { subject.Connect(block); });
     }
     runBlock(run, round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
-  }
+  });
   return found;
-}
-
-void Allocation(Context& context) {
-  CheckAllocations(context, CountAudioThreadCalls);
-}
-
-void Blocking(Context& context) {
-  CheckBlocking(context, CountAudioThreadCalls);
-}
-
-void FloatingPoint(Context& context) {
-  CheckFloatingPointState(context, WalkEveryKindOfLv2Call);
 }
 
 // One run on a fresh instance: the same input, the same control changes in every run.
@@ -104,11 +84,14 @@ constexpr auto kLv2 = PluginFormat::Lv2;
 
 const bool registered =
     Register({"realtime.allocation",
-              Allocation,
+              [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
               {.strictness = 2, .timeoutSeconds = 60, .format = kLv2}}) &&
-    Register(
-        {"realtime.blocking", Blocking, {.strictness = 2, .timeoutSeconds = 60, .format = kLv2}}) &&
-    Register({"realtime.fp-state", FloatingPoint, {.strictness = 1, .format = kLv2}}) &&
+    Register({"realtime.blocking",
+              [](Context& c) { CheckBlocking(c, CountAudioThreadCalls); },
+              {.strictness = 2, .timeoutSeconds = 60, .format = kLv2}}) &&
+    Register({"realtime.fp-state",
+              [](Context& c) { CheckFloatingPointState(c, WalkEveryKindOfLv2Call); },
+              {.strictness = 1, .format = kLv2}}) &&
     Register({"realtime.worst-block",
               WorstBlock,
               {.strictness = 2, .timeoutSeconds = 90, .format = kLv2}});

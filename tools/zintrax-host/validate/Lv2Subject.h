@@ -124,19 +124,19 @@ public:
   Lv2UiHost(const Lv2UiHost&) = delete;
   Lv2UiHost& operator=(const Lv2UiHost&) = delete;
 
-  // The window's events, then one idle call; answers the seconds the idle call held the thread.
-  double Idle() override;
   // Tells the UI a control's value, as a host does after a change.
   void PortEvent(size_t control, float value);
+  // The size the UI asked for, else its window's.
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+
+  double Idle() override;
   void Close() override;
   void DestroyParent() override;
   // Sets the controls and tells the UI, as a host does after its automation changed them.
   void Automate(Context& context, int count, int32_t& next) override;
-
   double OpenSeconds() const override { return FOpenSeconds; }
   double CloseSeconds() const override { return FCloseSeconds; }
-  int Width() const { return FWidth; }
-  int Height() const { return FHeight; }
 
 private:
   Lv2Subject& FSubject;

@@ -5,7 +5,6 @@
 #include "AudioBlock.h"
 #include "AudioThreadChecks.h"
 
-#include <chrono>
 #include <string>
 
 namespace zhost::validate {
@@ -33,43 +32,30 @@ std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* co
   };
 
   processBlock(first, 512);
-  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
-  const auto start = std::chrono::steady_clock::now();
-  for (int round = 0; round < rounds; ++round) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
-      context.Note("rounds", "stopped after " + std::to_string(round) + " of " +
-                                 std::to_string(rounds) + ": 20 s had passed");
-      break;
-    }
+  ForRounds(context, [&](int round) {
     processBlock(process, round % 7 == 0 ? static_cast<int32_t>(context.Between(0, 511)) : 512);
     if (params <= 0)
-      continue;
+      return;
     const auto index = static_cast<int32_t>(context.Between(0, params - 1));
     const auto value = static_cast<float>(context.Uniform(0.0, 1.0));
     context.Step("setParameter(%d, %g), %s counted", index, static_cast<double>(value), counting);
     Counted(set, [&] { plugin->SetParameter(index, value); });
     context.Step("getParameter(%d), %s counted", index, counting);
     Counted(get, [&] { plugin->GetParameter(index); });
-  }
+  });
   return found;
 }
 
-void Allocation(Context& context) {
-  CheckAllocations(context, CountAudioThreadCalls);
-}
-
-void Blocking(Context& context) {
-  CheckBlocking(context, CountAudioThreadCalls);
-}
-
-void FloatingPoint(Context& context) {
-  CheckFloatingPointState(context, WalkEveryKindOfCall);
-}
-
 const bool registered =
-    Register({"realtime.allocation", Allocation, {.strictness = 2, .timeoutSeconds = 60}}) &&
-    Register({"realtime.blocking", Blocking, {.strictness = 2, .timeoutSeconds = 60}}) &&
-    Register({"realtime.fp-state", FloatingPoint, {.strictness = 1}});
+    Register({"realtime.allocation",
+              [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
+              {.strictness = 2, .timeoutSeconds = 60}}) &&
+    Register({"realtime.blocking",
+              [](Context& c) { CheckBlocking(c, CountAudioThreadCalls); },
+              {.strictness = 2, .timeoutSeconds = 60}}) &&
+    Register({"realtime.fp-state",
+              [](Context& c) { CheckFloatingPointState(c, WalkEveryKindOfCall); },
+              {.strictness = 1}});
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "TailCheck.h"
+#include "AudioChecks.h"
 
 #include "FloatingPointState.h"
 
@@ -9,6 +9,36 @@
 #include <vector>
 
 namespace zhost::validate {
+
+void ForEachLayout(AudioBlock& block, bool inPlaceAllowed,
+                   const std::function<void(int32_t frames, const char* layout)>& run) {
+  for (const bool inPlace : {true, false}) {
+    if (inPlace && !inPlaceAllowed)
+      continue;
+    for (const int misalign : {0, 1, 2, 3}) {
+      block.SetLayout(inPlace, misalign);
+      char layout[64];
+      std::snprintf(layout, sizeof layout, ", %s buffers %d floats past alignment",
+                    inPlace ? "in-place" : "separate", misalign);
+      for (const int32_t frames : {512, 17, 1, 511})
+        run(frames, layout);
+    }
+  }
+}
+
+void AutomateEvery32Frames(Context& context, const std::function<bool()>& step) {
+  const int64_t total = 44100LL * (context.Strictness() >= 8 ? 10 : 2);
+  const auto start = std::chrono::steady_clock::now();
+  for (int64_t done = 0; done < total; done += 32) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+      context.Note("automation", "stopped after " + std::to_string(done) + " of " +
+                                     std::to_string(total) + " frames: 20 s had passed");
+      return;
+    }
+    if (!step())
+      return;
+  }
+}
 
 void CheckTail(Context& context, AudioBlock& block, bool replacing,
                const std::function<void()>& process, bool generator) {

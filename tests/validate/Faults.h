@@ -1,0 +1,56 @@
+// Deliberate faults that the validator's test plug-ins of every format share.
+#pragma once
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstddef>
+
+namespace faults {
+
+// Numbers with a decimal point for the plug-in, and for the host too from now on.
+inline void ChangeLocale() {
+  std::setlocale(LC_NUMERIC, "C.UTF-8");
+}
+
+// A worker nobody stops.
+inline void LeaveThreadRunning() {
+  pthread_t worker;
+  if (pthread_create(
+          &worker, nullptr,
+          [](void*) -> void* {
+            for (;;)
+              pause();
+          },
+          nullptr) == 0)
+    pthread_detach(worker);
+}
+
+// An allocation and its release on the calling thread.
+inline void Allocate(size_t floats) {
+  float* scratch = new float[floats > 0 ? floats : 1];
+  __asm__ volatile("" : : "r"(scratch) : "memory");
+  delete[] scratch;
+}
+
+// Flush-to-zero and denormals-are-zero, never set back.
+inline void SetFlushToZero() {
+  unsigned mxcsr;
+  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+  mxcsr |= 0x8040u;
+  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+// What a test plug-in's build breaks when an instance is made: the locale (FAULT_LOCALE), a
+// thread left running (FAULT_THREAD_LEFT).
+inline void OnInstanceMade() {
+#ifdef FAULT_LOCALE
+  ChangeLocale();
+#endif
+#ifdef FAULT_THREAD_LEFT
+  LeaveThreadRunning();
+#endif
+}
+
+} // namespace faults
