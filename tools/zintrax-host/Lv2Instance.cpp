@@ -24,6 +24,7 @@ struct Control {
   uint32_t port = 0;
   std::string symbol, name, unit;
   float min = 0.0f, max = 1.0f, value = 0.0f;
+  bool sampleRate = false; // the range and default are fractions of the sample rate
 };
 
 class Lv2Instance final : public Instance {
@@ -112,8 +113,8 @@ Lv2Instance::Lv2Instance(const std::string& location) : FPlugin(location) {
     if (port.kind == Lv2Port::Kind::Audio) {
       (port.input ? FAudioIn : FAudioOut).push_back(port.index);
     } else if (port.kind == Lv2Port::Kind::Control && port.input) {
-      FControls.push_back(
-          {port.index, port.symbol, port.name, port.unit, port.min, port.max, port.def});
+      FControls.push_back({port.index, port.symbol, port.name, port.unit, port.min, port.max,
+                           port.def, port.sampleRate});
     } else if (port.kind == Lv2Port::Kind::Control) {
       FOtherControls.push_back(port.index);
     } else if (port.kind == Lv2Port::Kind::Atom) {
@@ -156,6 +157,12 @@ void Lv2Instance::Open(float sampleRate, int32_t blockSize) {
     throw HostError(FPlugin.Location() + ": the plug-in requires " + missing +
                     ", which zintrax-host lacks");
   FSampleRate = sampleRate;
+  for (Control& c : FControls)
+    if (c.sampleRate) {
+      c.min *= sampleRate;
+      c.max *= sampleRate;
+      c.value *= sampleRate;
+    }
   FLibrary = std::make_unique<Lv2Library>(FPlugin.BinaryPath());
   FDescriptor = FLibrary->PluginDescriptor(FPlugin.Uri());
   FFeatures = std::make_unique<Lv2InstanceFeatures>(FUrids, blockSize, blockSize, sampleRate);
