@@ -1,7 +1,9 @@
 // A small, well-behaved LV2 effect for the validator's LV2 tests: a stereo one-pole smoother with a
-// gain. Built once as it is (it must pass every test) and once per fault, each compile definition
-// FAULT_xxx breaking one thing that a test of the audio, process, realtime, threads or lifecycle
-// groups must catch. Its X11 UI is FaultyLv2Ui.cpp.
+// gain, which trusts its host to keep to its controls' descriptions (a mode that is one of its
+// scale points, a corner frequency inside its range at the sample rate). Built once as it is (it
+// must pass every test) and once per fault, each compile definition FAULT_xxx breaking one thing
+// that a test of the audio, process, realtime, threads or lifecycle groups must catch. Its X11 UI
+// is FaultyLv2Ui.cpp.
 #include "Faults.h"
 
 #include <lv2/core/lv2.h>
@@ -9,15 +11,30 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace {
 
-enum Port : uint32_t { kInLeft, kInRight, kOutLeft, kOutRight, kGain, kSmooth, kPorts };
+enum Port : uint32_t {
+  kInLeft,
+  kInRight,
+  kOutLeft,
+  kOutRight,
+  kGain,
+  kSmooth,
+  kMode,
+  kCorner,
+  kPorts
+};
+
+// The gains of the modes by their values; 2 is none of them.
+constexpr float kModeGains[] = {1.0f, 0.5f, std::numeric_limits<float>::quiet_NaN(), 0.25f};
 
 struct Effect {
   float* ports[kPorts] = {};
   float state[2] = {0.0f, 0.0f};
+  double rate = 0.0;
 };
 
 #ifdef FAULT_RACE
@@ -30,6 +47,7 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     return nullptr;
   faults::OnInstanceMade();
   auto* effect = new Effect;
+  effect->rate = rate;
 #ifdef FAULT_RACE
   gLatest.store(effect);
 #endif
@@ -59,6 +77,10 @@ void Run(LV2_Handle handle, uint32_t frames) {
   const float gain = *e.ports[kGain];
 #endif
   const float pole = 0.5f + 0.499f * *e.ports[kSmooth];
+  // A mode that is none of the scale points or a corner above its range makes NaN.
+  const auto mode = static_cast<size_t>(*e.ports[kMode]);
+  const bool inRange = *e.ports[kCorner] <= 0.2500001 * e.rate;
+  const float modeGain = mode < std::size(kModeGains) && inRange ? kModeGains[mode] : kModeGains[2];
   for (int c = 0; c < 2; ++c) {
     const float* in = e.ports[kInLeft + c];
     float* out = e.ports[kOutLeft + c];
@@ -67,7 +89,7 @@ void Run(LV2_Handle handle, uint32_t frames) {
       y = in[n] * (1.0f - pole) + y * pole;
       if (std::fabs(y) < 1e-15f)
         y = 0.0f;
-      out[n] = y * gain;
+      out[n] = y * gain * modeGain;
 #ifdef FAULT_NAN_OUTPUT
       if (n == frames / 2 && std::fabs(in[n]) > 0.25f)
         out[n] = std::numeric_limits<float>::quiet_NaN();
