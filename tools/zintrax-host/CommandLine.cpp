@@ -311,9 +311,9 @@ Usage:
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.
   zintrax-host validate [PLUGIN] [options]
-      Runs a suite of tests against any VST 2.x plug-in, each in a process of its own, and
-      prints one line per test (PASS name, FAIL name: what and where, SKIP name: why), then
-      "N passed, N failed". A crash or hang of the plug-in fails the test it happened in.
+      Runs a suite of tests against any VST 2.x or LV2 plug-in, each in a process of its own,
+      and prints one line per test (PASS name, FAIL name: what and where, SKIP name: why),
+      then "N passed, N failed". A crash or hang of the plug-in fails the test it happened in.
 
 Every command takes the plug-in (a VST 2.x library, an LV2 bundle folder such as Zintrax.lv2,
 or an LV2 plug-in's URI as lv2ls lists it) the same two ways: as an argument of its own
