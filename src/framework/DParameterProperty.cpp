@@ -24,15 +24,35 @@ void TCustomVstParameterProperty::SetUnits(std::string_view units) {
   FUnits = units.substr(0, kMaxUnits);
 }
 
-float TCustomVstParameterProperty::NormalizedToReal(float normalized) {
-  const double n = normalized;
+double TCustomVstParameterProperty::Shaped(double n) const {
   const double cf = CurveFactor;
-  double shaped = n;
   if (Curve == ctLogarithmic)
-    shaped = (std::exp(n * std::log(cf + 1.0)) - 1.0) / cf;
-  else if (Curve == ctExponential)
-    shaped = std::log(cf * n + 1.0) / std::log(cf + 1.0);
-  const float r = Rounded((static_cast<double>(Max) - Min) * Rounded(shaped) + Min);
+    return (std::exp(n * std::log(cf + 1.0)) - 1.0) / cf;
+  if (Curve == ctExponential)
+    return std::log(cf * n + 1.0) / std::log(cf + 1.0);
+  return n;
+}
+
+double TCustomVstParameterProperty::Unshaped(double u) const {
+  const double cf = CurveFactor;
+  switch (Curve) {
+  case ctLinear:
+    return u;
+  case ctLogarithmic:
+    return std::log(cf * u + 1.0) / std::log(cf + 1.0);
+  case ctExponential:
+    return (std::exp(u * std::log(cf + 1.0)) - 1.0) / cf;
+  case ctFrequencyScale:
+    if (Min != 0.0f) {
+      const double ratio = static_cast<double>(Max) / Min;
+      return std::log(u * ratio + 1.0) / std::log(ratio);
+    }
+    return std::log(u * static_cast<double>(Max) + 1.0) / std::log(static_cast<double>(Max));
+  }
+  return u;
+}
+
+float TCustomVstParameterProperty::Smoothed(float r) {
   // A value beyond single precision is refused by the value store; it must not reach the
   // smoothing states, which would then stay infinite or not a number for good.
   if (!std::isfinite(r))
@@ -40,32 +60,31 @@ float TCustomVstParameterProperty::NormalizedToReal(float normalized) {
   return SmoothValue(r);
 }
 
+float TCustomVstParameterProperty::NormalizedToReal(float normalized) {
+  return Smoothed(Rounded((static_cast<double>(Max) - Min) * Rounded(Shaped(normalized)) + Min));
+}
+
 float TCustomVstParameterProperty::RealToNormalized(float value) const {
   const float u = Rounded((static_cast<double>(value) - Min) / (static_cast<double>(Max) - Min));
-  const double cf = CurveFactor;
-  double v = u;
-  switch (Curve) {
-  case ctLinear:
-    break;
-  case ctLogarithmic:
-    v = std::log(cf * u + 1.0) / std::log(cf + 1.0);
-    break;
-  case ctExponential:
-    v = (std::exp(u * std::log(cf + 1.0)) - 1.0) / cf;
-    break;
-  case ctFrequencyScale:
-    if (Min != 0.0f) {
-      const double ratio = static_cast<double>(Max) / Min;
-      v = std::log(u * ratio + 1.0) / std::log(ratio);
-    } else {
-      v = std::log(u * static_cast<double>(Max) + 1.0) / std::log(static_cast<double>(Max));
-    }
-    break;
-  }
-  const float rounded = Rounded(v);
+  const float rounded = Rounded(Unshaped(u));
   if (!(rounded >= 0.0f))
     return 0.0f;
   return rounded > 1.0f ? 1.0f : rounded;
+}
+
+float TCustomVstParameterProperty::MappedReal(double normalized) const {
+  return Rounded((static_cast<double>(Max) - Min) * Shaped(normalized) + Min);
+}
+
+float TCustomVstParameterProperty::NormalizedToRealPrecise(double normalized) {
+  return Smoothed(MappedReal(normalized));
+}
+
+double TCustomVstParameterProperty::RealToNormalizedPrecise(float value) const {
+  const double v = Unshaped((static_cast<double>(value) - Min) / (static_cast<double>(Max) - Min));
+  if (!(v >= 0.0))
+    return 0.0;
+  return v > 1.0 ? 1.0 : v;
 }
 
 float TCustomVstParameterProperty::SmoothValue(float x) {

@@ -58,10 +58,23 @@ public:
   // Two cascaded one-pole stages; with SmoothingFactor 1 the result is x.
   float SmoothValue(float x);
 
+  // The same mapping for hosts whose scale holds double values: the host value and the shaped
+  // value are not rounded to single precision, so that for the linear curve a real value taken
+  // to the host scale and back is the value again. For a host value of single precision and the
+  // linear curve they give what the two above give.
+  float NormalizedToRealPrecise(double normalized); // advances the smoothing stages
+  double RealToNormalizedPrecise(float value) const;
+  // The real value of a host value by curve and range alone, the smoothing stages untouched.
+  float MappedReal(double normalized) const;
+
   // Copies the display name only.
   void Assign(const TCustomVstParameterProperty& source);
 
 private:
+  double Shaped(double normalized) const; // the curve, host scale to range scale
+  double Unshaped(double fraction) const; // the curve, range scale to host scale
+  float Smoothed(float real);
+
   TCustomVST1Module* FModule;
   std::string FDisplayName;
   std::string FUnits;

@@ -138,11 +138,18 @@ public:
   float GetParameterValue(int32_t index) const override; // 0 for an index without description
   float NormalizedToReal(int32_t index, float normalized);
   float RealToNormalized(int32_t index, float value) const;
+  // The descriptions' mapping for hosts whose scale holds double values (see
+  // TCustomVstParameterProperty); 0 for an index without description.
+  float NormalizedToRealPrecise(int32_t index, double normalized);
+  double RealToNormalizedPrecise(int32_t index, float value) const;
+  float MappedReal(int32_t index, double normalized) const;
   virtual void GetParamLabel(int32_t index, char* text);
   virtual void GetParamDisplay(int32_t index, char* text);
   virtual void GetParamName(int32_t index, char* text);
   std::string ParamLabel(int32_t index) const;
   std::string ParamDisplay(int32_t index) const override;
+  // The text the host would show for parameter index holding value.
+  std::string ParamDisplayFor(int32_t index, float value) const;
   std::string ParamName(int32_t index) const;
   // A gesture on parameter index begins or ends (audioMasterBeginEdit, audioMasterEndEdit);
   // true when the host answers other than 0.

@@ -73,6 +73,23 @@ float TCustomVST1Module::RealToNormalized(int32_t index, float value) const {
   return FParameterProperties[index].RealToNormalized(value);
 }
 
+float TCustomVST1Module::NormalizedToRealPrecise(int32_t index, double normalized) {
+  return FParameterProperties.ValidIndex(index)
+             ? FParameterProperties[index].NormalizedToRealPrecise(normalized)
+             : 0.0f;
+}
+
+double TCustomVST1Module::RealToNormalizedPrecise(int32_t index, float value) const {
+  return FParameterProperties.ValidIndex(index)
+             ? FParameterProperties[index].RealToNormalizedPrecise(value)
+             : 0.0;
+}
+
+float TCustomVST1Module::MappedReal(int32_t index, double normalized) const {
+  return FParameterProperties.ValidIndex(index) ? FParameterProperties[index].MappedReal(normalized)
+                                                : 0.0f;
+}
+
 std::string TCustomVST1Module::ParamName(int32_t index) const {
   return FParameterProperties.ValidIndex(index) ? FParameterProperties[index].DisplayName()
                                                 : "undefined";
@@ -89,10 +106,14 @@ std::string TCustomVST1Module::ParamLabel(int32_t index) const {
 }
 
 std::string TCustomVST1Module::ParamDisplay(int32_t index) const {
+  return ParamDisplayFor(index, GetParameterValue(index));
+}
+
+std::string TCustomVST1Module::ParamDisplayFor(int32_t index, float value) const {
   if (!FParameterProperties.ValidIndex(index))
     return "undefined";
   const TCustomVstParameterProperty& description = FParameterProperties[index];
-  std::string text = FloatToGeneralText(GetParameterValue(index));
+  std::string text = FloatToGeneralText(value);
   if (description.OnCustomParameterDisplay)
     description.OnCustomParameterDisplay(const_cast<TCustomVST1Module*>(this), text);
   return text;
