@@ -47,6 +47,7 @@ public:
   void Update() override { TForm::Update(); }
   void ParameterChanged(int32_t index) override;
   void ShowParameters() override;
+  int EventDescriptor() const override { return Window() ? Window()->EventDescriptor() : -1; }
 
   // TEditorWindowClient: a window lost in the middle of a drag ends its gestures.
   void WindowDestroyed() override;

@@ -31,4 +31,7 @@ public:
   // Parameters changed on another thread since the last idle call: the editor shows every
   // stored value, and showing one sets nothing.
   virtual void ShowParameters() {}
+  // A file descriptor that becomes readable when the window has input for ProcessMessages, for
+  // hosts that watch descriptors; -1 when there is none.
+  virtual int EventDescriptor() const { return -1; }
 };

@@ -100,6 +100,9 @@ public:
   // Delivers, in order, what the window system has queued: input, exposure (marked for the
   // next Update) and due timers. Backends whose host drives the messages do nothing here.
   virtual void ProcessEvents() = 0;
+  // A file descriptor that becomes readable when the window system has queued something for
+  // ProcessEvents, for a host that watches descriptors; -1 for a backend that has none.
+  virtual int EventDescriptor() const { return -1; }
 };
 
 // Makes the window, or answers null when it cannot be made (no window system, no parent, a

@@ -176,6 +176,12 @@ public:
                             CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask,
                             &attributes);
     FGC = XCreateGC(FDisplay, FWindow, 0, nullptr);
+    // An XEmbed client that wants to be shown (protocol version 0, flag XEMBED_MAPPED): embedders
+    // that follow the protocol map the window only when the flag is set.
+    const long embedInfo[2] = {0, 1};
+    const Atom embedAtom = XInternAtom(FDisplay, "_XEMBED_INFO", False);
+    XChangeProperty(FDisplay, FWindow, embedAtom, embedAtom, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(embedInfo), 2);
     return trap.Sync();
   }
 
@@ -256,6 +262,10 @@ public:
   }
   void StopTimer(uint32_t id) override {
     FTimers.Stop(id);
+  }
+
+  int EventDescriptor() const override {
+    return ConnectionNumber(FDisplay);
   }
 
   void ProcessEvents() override {
