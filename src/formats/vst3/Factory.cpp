@@ -1,0 +1,131 @@
+#include "formats/vst3/Factory.h"
+
+#include "formats/common/ModuleAdapter.h"
+#include "formats/vst3/Effect.h"
+#include "formats/vst3/Texts.h"
+#include "formats/vst3/Vst3Object.h"
+
+#include <atomic>
+#include <cstring>
+#include <exception>
+
+using namespace vst3;
+
+namespace {
+
+constexpr const char* kSubCategories = "Fx|Distortion|Stereo";
+// The interface revision whose facts these declarations follow.
+constexpr const char* kSdkVersion = "VST 3.7.14";
+
+class TFactory final : public TObject<IPluginFactory3> {
+public:
+  ~TFactory() override = default;
+
+  // The library's one factory is never deleted: its count stays at 1 or above whatever a host
+  // releases.
+  uint32 VST3_CALL addRef() override { return FHeld.fetch_add(1) + 1; }
+  uint32 VST3_CALL release() override {
+    uint32 held = FHeld.load();
+    while (held > 1 && !FHeld.compare_exchange_weak(held, held - 1)) {
+    }
+    return held > 1 ? held - 1 : 1;
+  }
+
+  tresult VST3_CALL queryInterface(const char* iid, void** obj) override {
+    return Answer(iid, obj,
+                  {{&FUnknown::iid, static_cast<IPluginFactory3*>(this)},
+                   {&IPluginFactory::iid, static_cast<IPluginFactory3*>(this)},
+                   {&IPluginFactory2::iid, static_cast<IPluginFactory3*>(this)},
+                   {&IPluginFactory3::iid, static_cast<IPluginFactory3*>(this)}});
+  }
+
+  tresult VST3_CALL getFactoryInfo(PFactoryInfo* info) override {
+    if (!info)
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    CopyText8(info->vendor, sizeof info->vendor, PluginDescription().Vendor);
+    info->flags = kFactoryFlagUnicode;
+    return kResultOk;
+  }
+
+  int32 VST3_CALL countClasses() override { return 1; }
+
+  tresult VST3_CALL getClassInfo(int32 index, PClassInfo* info) override {
+    if (!info || index != 0)
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    Common(*info);
+    CopyText8(info->name, sizeof info->name, PluginDescription().Name);
+    return kResultOk;
+  }
+
+  tresult VST3_CALL getClassInfo2(int32 index, PClassInfo2* info) override {
+    if (!info || index != 0)
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    Common(*info);
+    const TModuleDescription& description = PluginDescription();
+    CopyText8(info->name, sizeof info->name, description.Name);
+    CopyText8(info->subCategories, sizeof info->subCategories, kSubCategories);
+    CopyText8(info->vendor, sizeof info->vendor, description.Vendor);
+    CopyText8(info->version, sizeof info->version, ZINTRAX_VERSION);
+    CopyText8(info->sdkVersion, sizeof info->sdkVersion, kSdkVersion);
+    return kResultOk;
+  }
+
+  tresult VST3_CALL getClassInfoUnicode(int32 index, PClassInfoW* info) override {
+    if (!info || index != 0)
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    Common(*info);
+    const TModuleDescription& description = PluginDescription();
+    CopyText16(info->name, 64, description.Name);
+    CopyText8(info->subCategories, sizeof info->subCategories, kSubCategories);
+    CopyText16(info->vendor, 64, description.Vendor);
+    CopyText16(info->version, 64, ZINTRAX_VERSION);
+    CopyText16(info->sdkVersion, 64, kSdkVersion);
+    return kResultOk;
+  }
+
+  tresult VST3_CALL createInstance(FIDString cid, FIDString iid, void** obj) override {
+    if (!obj)
+      return kInvalidArgument;
+    *obj = nullptr;
+    if (!SameUid(cid, TEffect::kClassId))
+      return kNoInterface;
+    TEffect* effect = nullptr;
+    try {
+      effect = new TEffect;
+    } catch (const std::exception&) {
+      return kOutOfMemory;
+    }
+    const tresult answer = effect->queryInterface(iid, obj);
+    effect->release(); // the caller's reference, if any, is the one queryInterface added
+    return answer;
+  }
+
+  tresult VST3_CALL setHostContext(FUnknown*) override { return kResultOk; }
+
+private:
+  std::atomic<uint32> FHeld{1};
+
+  template <class Info> static void Common(Info& info) {
+    std::memcpy(info.cid, TEffect::kClassId.data(), 16);
+    info.cardinality = kManyInstances;
+    CopyText8(info.category, sizeof info.category, kAudioModuleClass);
+  }
+};
+
+} // namespace
+
+const TModuleDescription& PluginDescription() {
+  static const TModuleDescription description = TModuleAdapter::Describe();
+  return description;
+}
+
+IPluginFactory* AcquireFactory() {
+  // One factory for the library's life, ended when the library is unloaded.
+  static TFactory factory;
+  factory.addRef();
+  return &factory;
+}
