@@ -81,6 +81,7 @@ public:
   }
   I* get() const { return FPointer; }
   I* operator->() const { return FPointer; }
+  I& operator*() const { return *FPointer; }
   explicit operator bool() const { return FPointer != nullptr; }
 
 private:

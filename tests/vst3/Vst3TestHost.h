@@ -1,0 +1,127 @@
+// A VST3 host for tests: the built bundle loaded through zintrax-host's loader, one instance
+// reached only through the interfaces, driven as a host drives it.
+#pragma once
+
+#include "Vst3HostObjects.h"
+#include "Vst3Library.h"
+#include "formats/vst3/Vst3Controller.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vst3test {
+
+using namespace vst3;
+
+inline zhost::Vst3Library& Library() {
+  static zhost::Vst3Library library(ZINTRAX_VST3_BUNDLE);
+  return library;
+}
+
+struct Stereo {
+  std::vector<float> left, right;
+  explicit Stereo(std::size_t frames = 0) : left(frames), right(frames) {}
+  std::size_t Frames() const { return left.size(); }
+  bool operator==(const Stereo& other) const {
+    return left.size() == other.left.size() &&
+           std::memcmp(left.data(), other.left.data(), left.size() * sizeof(float)) == 0 &&
+           std::memcmp(right.data(), other.right.data(), right.size() * sizeof(float)) == 0;
+  }
+};
+
+// One instance: component, processor and controller of the library's first effect class.
+class Effect {
+public:
+  Effect() {
+    component = Library().Create<IComponent>(Library().Effects().at(0).cid);
+    EXPECT_EQ(kResultOk, component->initialize(context.get()));
+    processor = Query<IAudioProcessor>(component.get());
+    controller = Query<IEditController>(component.get());
+    EXPECT_TRUE(processor && controller);
+    EXPECT_EQ(kResultOk, controller->initialize(context.get()));
+    EXPECT_EQ(kResultOk, controller->setComponentHandler(handler.get()));
+  }
+  ~Effect() {
+    if (active)
+      component->setActive(false);
+    controller->setComponentHandler(nullptr);
+    controller->terminate();
+    component->terminate();
+  }
+  Effect(const Effect&) = delete;
+  Effect& operator=(const Effect&) = delete;
+
+  void Start(double sampleRate = 44100.0, int32 maxBlock = 512) {
+    ProcessSetup setup{kRealtime, kSample32, maxBlock, sampleRate};
+    ASSERT_EQ(kResultOk, processor->setupProcessing(&setup));
+    ASSERT_EQ(kResultOk, component->setActive(true));
+    ASSERT_EQ(kResultOk, processor->setProcessing(true));
+    active = true;
+  }
+
+  // One block; changes may be null.
+  tresult Process(const float* inL, const float* inR, float* outL, float* outR, int32 frames,
+                  IParameterChanges* changes = nullptr) {
+    float* in[2] = {const_cast<float*>(inL), const_cast<float*>(inR)};
+    float* out[2] = {outL, outR};
+    AudioBusBuffers inputs{};
+    inputs.numChannels = 2;
+    inputs.channelBuffers32 = in;
+    AudioBusBuffers outputs{};
+    outputs.numChannels = 2;
+    outputs.channelBuffers32 = out;
+    ProcessData data{};
+    data.processMode = kRealtime;
+    data.symbolicSampleSize = kSample32;
+    data.numSamples = frames;
+    data.numInputs = 1;
+    data.numOutputs = 1;
+    data.inputs = &inputs;
+    data.outputs = &outputs;
+    data.inputParameterChanges = changes;
+    return processor->process(&data);
+  }
+
+  // The input in blocks of block frames; before each block, changes(done, block's changes) may
+  // add points for it.
+  Stereo Render(const Stereo& input, int32 block,
+                const std::function<void(int32, zhost::Vst3ParameterChanges&)>& changes = {}) {
+    Stereo output(input.Frames());
+    auto queue = TRef<zhost::Vst3ParameterChanges>::Adopt(new zhost::Vst3ParameterChanges);
+    for (std::size_t done = 0; done < input.Frames(); done += std::size_t(block)) {
+      const int32 n = int32(std::min<std::size_t>(std::size_t(block), input.Frames() - done));
+      queue->Clear();
+      if (changes)
+        changes(int32(done), *queue);
+      EXPECT_EQ(kResultOk, Process(&input.left[done], &input.right[done], &output.left[done],
+                                   &output.right[done], n, queue.get()));
+    }
+    return output;
+  }
+
+  std::vector<uint8_t> ComponentState() {
+    auto stream = TRef<zhost::Vst3MemoryStream>::Adopt(new zhost::Vst3MemoryStream);
+    EXPECT_EQ(kResultOk, component->getState(stream.get()));
+    return stream->Bytes();
+  }
+  tresult SetComponentState(const std::vector<uint8_t>& bytes) {
+    auto stream = TRef<zhost::Vst3MemoryStream>::Adopt(new zhost::Vst3MemoryStream(bytes));
+    return component->setState(stream.get());
+  }
+
+  TRef<zhost::Vst3HostApplication> context =
+      TRef<zhost::Vst3HostApplication>::Adopt(new zhost::Vst3HostApplication);
+  TRef<zhost::Vst3ComponentHandler> handler =
+      TRef<zhost::Vst3ComponentHandler>::Adopt(new zhost::Vst3ComponentHandler);
+  TRef<IComponent> component;
+  TRef<IAudioProcessor> processor;
+  TRef<IEditController> controller;
+  bool active = false;
+};
+
+} // namespace vst3test
