@@ -1,6 +1,7 @@
 # cmake -DBUNDLE=... -DBINARY=... -DREFERENCE=... -DOBJDUMP=... -P CheckBundle.cmake
 # The VST3 library lies where hosts look for it in the bundle, exports exactly the module entry
 # points of its platform and imports no library that the VST 2.x plug-in (REFERENCE) does not.
+cmake_minimum_required(VERSION 3.25)
 get_filename_component(bundle_name ${BUNDLE} NAME_WE)
 if(BINARY MATCHES "\\.so$")
   set(expected_path "${BUNDLE}/Contents/x86_64-linux/${bundle_name}.so")
