@@ -226,6 +226,22 @@ float TModuleAdapter::FromNormalized(int32_t index, float normalized) {
   return ValidIndex(index) ? FModule->NormalizedToReal(index, normalized) : 0.0f;
 }
 
+double TModuleAdapter::ToNormalizedPrecise(int32_t index, float value) const {
+  return ValidIndex(index) ? FModule->RealToNormalizedPrecise(index, value) : 0.0;
+}
+
+float TModuleAdapter::FromNormalizedPrecise(int32_t index, double normalized) {
+  return ValidIndex(index) ? FModule->NormalizedToRealPrecise(index, normalized) : 0.0f;
+}
+
+float TModuleAdapter::MappedValue(int32_t index, double normalized) const {
+  return ValidIndex(index) ? FModule->MappedReal(index, normalized) : 0.0f;
+}
+
+std::string TModuleAdapter::ParameterDisplayFor(int32_t index, float value) const {
+  return ValidIndex(index) ? FModule->ParamDisplayFor(index, value) : std::string();
+}
+
 int32_t TModuleAdapter::ProgramCount() const {
   return FModule->numPrograms();
 }
@@ -329,6 +345,11 @@ void TModuleAdapter::CloseEditor() {
 void* TModuleAdapter::EditorWindow() const {
   const TCustomEditorForm* form = FEditorOpen ? FModule->EditorForm() : nullptr;
   return form ? form->WindowHandle() : nullptr;
+}
+
+int TModuleAdapter::EditorEventDescriptor() const {
+  const TCustomEditorForm* form = FEditorOpen ? FModule->EditorForm() : nullptr;
+  return form ? form->EventDescriptor() : -1;
 }
 
 int32_t TModuleAdapter::EditorWidth() const {

@@ -66,6 +66,14 @@ public:
   // The module's own mapping between a value and the host's 0..1 scale.
   float ToNormalized(int32_t index, float value) const;
   float FromNormalized(int32_t index, float normalized);
+  // The same mapping for a host whose scale holds double values: the scale's value is not rounded
+  // to single precision, so a value taken to the scale and back is the value again.
+  double ToNormalizedPrecise(int32_t index, float value) const;
+  float FromNormalizedPrecise(int32_t index, double normalized);
+  // The value a point of that scale stands for; nothing of the module changes.
+  float MappedValue(int32_t index, double normalized) const;
+  // The text the module shows for the parameter when it holds value.
+  std::string ParameterDisplayFor(int32_t index, float value) const;
 
   // --- Programs ---
   int32_t ProgramCount() const;
@@ -94,6 +102,9 @@ public:
   bool EditorOpen() const { return FEditorOpen; }
   // The editor's own window (a child of the parent), or null while none is open.
   void* EditorWindow() const;
+  // A descriptor that becomes readable when the open editor has input for IdleEditor; -1 when
+  // there is none.
+  int EditorEventDescriptor() const;
   int32_t EditorWidth() const;
   int32_t EditorHeight() const;
 
