@@ -62,8 +62,9 @@ public:
   std::function<void(int32_t index)> onParameterEdited;
 };
 
-// Loads what the user named: an LV2 bundle folder (*.lv2) or plug-in URI through lilv, anything
-// else as a VST 2.x library. Throws HostError with the reason.
+// Loads what the user named: a VST3 bundle (*.vst3) through this tool's own loader, an LV2
+// bundle folder (*.lv2) or plug-in URI through lilv, anything else as a VST 2.x library. Throws
+// HostError with the reason.
 std::unique_ptr<Instance> LoadInstance(const std::string& location);
 
 } // namespace zhost

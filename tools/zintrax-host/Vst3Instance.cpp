@@ -1,0 +1,312 @@
+#include "Vst3Instance.h"
+
+#include "Errors.h"
+#include "InfoCommand.h"
+#include "Settings.h"
+#include "formats/vst3/Texts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+using namespace vst3;
+
+namespace zhost {
+
+namespace {
+
+std::string UidText(const Uid& uid) {
+  std::string text;
+  char byte[3];
+  for (uint8_t b : uid) {
+    std::snprintf(byte, sizeof byte, "%02X", b);
+    text += byte;
+  }
+  return text;
+}
+
+std::string Buses(IComponent& component, int32 direction) {
+  const int32 count = component.getBusCount(kAudio, direction);
+  std::string text = std::to_string(count);
+  for (int32 i = 0; i < count; ++i) {
+    BusInfo bus{};
+    if (component.getBusInfo(kAudio, direction, i, &bus) != kResultOk)
+      continue;
+    text += (i ? ", \"" : ": \"") + ReadText16(bus.name) + "\" (" +
+            std::to_string(bus.channelCount) + " channels" +
+            (bus.busType == kMain ? ", main" : ", aux") + ")";
+  }
+  return text;
+}
+
+int32 MainChannels(IComponent& component, int32 direction) {
+  BusInfo bus{};
+  return component.getBusCount(kAudio, direction) > 0 &&
+                 component.getBusInfo(kAudio, direction, 0, &bus) == kResultOk
+             ? std::max(bus.channelCount, 0)
+             : 0;
+}
+
+} // namespace
+
+Vst3Instance::Vst3Instance(const std::string& bundle)
+    : FLocation(bundle), FLibrary(bundle),
+      FContext(TRef<Vst3HostApplication>::Adopt(new Vst3HostApplication)),
+      FHandler(TRef<Vst3ComponentHandler>::Adopt(new Vst3ComponentHandler)),
+      FPending(TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges)) {
+  if (FLibrary.Effects().empty())
+    throw HostError(bundle + ": the factory offers no audio effect");
+  FClass = FLibrary.Effects().front();
+  FComponent = FLibrary.Create<IComponent>(FClass.cid);
+  if (FComponent->initialize(FContext.get()) != kResultOk)
+    throw HostError(bundle + ": the component refused to initialize");
+  FProcessor = Query<IAudioProcessor>(FComponent.get());
+  if (!FProcessor)
+    throw HostError(bundle + ": the component is no audio processor");
+  FController = Query<IEditController>(FComponent.get());
+  if (!FController) {
+    Uid cid{};
+    if (FComponent->getControllerClassId(cid.data()) != kResultOk)
+      throw HostError(bundle + ": the plug-in has no edit controller");
+    FController = FLibrary.Create<IEditController>(cid);
+    FSeparateController = true;
+    if (FController->initialize(FContext.get()) != kResultOk)
+      throw HostError(bundle + ": the edit controller refused to initialize");
+    auto state = TRef<Vst3MemoryStream>::Adopt(new Vst3MemoryStream);
+    if (FComponent->getState(state.get()) == kResultOk) {
+      state->Rewind();
+      FController->setComponentState(state.get());
+    }
+  }
+  FHandler->onPerform = [this](ParamID id, ParamValue value) {
+    FPending->Add(id, 0, value);
+    for (std::size_t i = 0; i < FParameters.size(); ++i)
+      if (FParameters[i].id == id && onParameterEdited)
+        onParameterEdited(int32_t(i));
+  };
+  FController->setComponentHandler(FHandler.get());
+  FInputs = MainChannels(*FComponent, kInput);
+  FOutputs = MainChannels(*FComponent, kOutput);
+  for (int32 i = 0; i < FController->getParameterCount(); ++i) {
+    ParameterInfo info{};
+    if (FController->getParameterInfo(i, &info) != kResultOk)
+      continue;
+    if (info.flags & kIsProgramChange) {
+      FProgramParameter = info.id;
+      FProgramSteps = info.stepCount;
+    } else {
+      FParameters.push_back(info);
+    }
+  }
+  ReadPrograms();
+  TRef<IPlugView> view = TRef<IPlugView>::Adopt(FController->createView(kEditorViewType));
+  FHasEditor = view && view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) == kResultTrue;
+}
+
+Vst3Instance::~Vst3Instance() {
+  CloseEditor();
+  if (FActive) {
+    FProcessor->setProcessing(false);
+    FComponent->setActive(false);
+  }
+  FController->setComponentHandler(nullptr);
+  if (FSeparateController)
+    FController->terminate();
+  FComponent->terminate();
+}
+
+void Vst3Instance::ReadPrograms() {
+  if (FProgramSteps < 0)
+    return;
+  TRef<IUnitInfo> units = Query<IUnitInfo>(FController.get());
+  if (!units)
+    units = Query<IUnitInfo>(FComponent.get());
+  for (int32 list = 0; units && list < units->getProgramListCount(); ++list) {
+    ProgramListInfo info{};
+    if (units->getProgramListInfo(list, &info) != kResultOk ||
+        info.programCount != FProgramSteps + 1)
+      continue;
+    for (int32 p = 0; p < info.programCount; ++p) {
+      String128 name{};
+      units->getProgramName(info.id, p, name);
+      FProgramNames.push_back(ReadText16(name));
+    }
+    return;
+  }
+  for (int32 p = 0; p <= FProgramSteps; ++p)
+    FProgramNames.push_back(
+        Display(FProgramParameter, FProgramSteps ? double(p) / FProgramSteps : 0));
+}
+
+void Vst3Instance::PrintDetails(std::ostream& out) const {
+  PFactoryInfo factory{};
+  FLibrary.Factory()->getFactoryInfo(&factory);
+  InfoLine(out, "Effect name", FClass.name);
+  InfoLine(out, "Vendor", FClass.vendor.empty() ? FLibrary.Vendor() : FClass.vendor);
+  InfoLine(out, "Version", FClass.version);
+  InfoLine(out, "SDK version", FClass.sdkVersion);
+  InfoLine(out, "Sub-categories", FClass.subCategories);
+  InfoLine(out, "Class ID", UidText(FClass.cid));
+  InfoLine(out, "Library", FLibrary.Binary());
+  InfoLine(out, "Controller", FSeparateController ? "a class of its own" : "the component itself");
+  InfoLine(out, "Inputs", Buses(*FComponent, kInput));
+  InfoLine(out, "Outputs", Buses(*FComponent, kOutput));
+  InfoLine(out, "Latency", std::to_string(FProcessor->getLatencySamples()) + " samples");
+  InfoLine(out, "64-bit samples",
+           FProcessor->canProcessSampleSize(kSample64) == kResultTrue ? "yes" : "no");
+}
+
+void Vst3Instance::Open(float sampleRate, int32_t blockSize) {
+  SpeakerArrangement in = kSpeakerArrStereo, out = kSpeakerArrStereo;
+  if (FInputs == 2 && FOutputs == 2)
+    FProcessor->setBusArrangements(&in, 1, &out, 1);
+  FComponent->activateBus(kAudio, kInput, 0, true);
+  FComponent->activateBus(kAudio, kOutput, 0, true);
+  ProcessSetup setup{kOffline, kSample32, blockSize, sampleRate};
+  if (FProcessor->canProcessSampleSize(kSample32) != kResultTrue ||
+      FProcessor->setupProcessing(&setup) != kResultOk)
+    throw HostError(FLocation + ": the plug-in refused 32-bit processing at this rate");
+}
+
+void Vst3Instance::Start() {
+  if (FComponent->setActive(true) != kResultOk)
+    throw HostError(FLocation + ": the plug-in refused to become active");
+  FActive = true;
+  FProcessor->setProcessing(true);
+}
+
+void Vst3Instance::Process(float** inputs, float** outputs, int32_t frames) {
+  AudioBusBuffers in{};
+  in.numChannels = FInputs;
+  in.channelBuffers32 = inputs;
+  AudioBusBuffers out{};
+  out.numChannels = FOutputs;
+  out.channelBuffers32 = outputs;
+  ProcessData data{};
+  data.processMode = kOffline;
+  data.symbolicSampleSize = kSample32;
+  data.numSamples = frames;
+  data.numInputs = FInputs > 0 ? 1 : 0;
+  data.numOutputs = FOutputs > 0 ? 1 : 0;
+  data.inputs = &in;
+  data.outputs = &out;
+  data.inputParameterChanges = FPending.get();
+  const tresult result = FProcessor->process(&data);
+  FPending->Clear();
+  if (result != kResultOk)
+    throw HostError(FLocation + ": the plug-in failed to process a block (result " +
+                    std::to_string(result) + ")");
+}
+
+std::string Vst3Instance::ParameterName(int32_t index) const {
+  return ReadText16(FParameters.at(std::size_t(index)).title);
+}
+
+std::string Vst3Instance::ParameterLabel(int32_t index) const {
+  return ReadText16(FParameters.at(std::size_t(index)).units);
+}
+
+std::string Vst3Instance::Display(ParamID id, ParamValue value) const {
+  String128 text{};
+  return FController->getParamStringByValue(id, value, text) == kResultOk ? ReadText16(text)
+                                                                          : std::string();
+}
+
+std::string Vst3Instance::ParameterDisplay(int32_t index) const {
+  const ParamID id = FParameters.at(std::size_t(index)).id;
+  return Display(id, FController->getParamNormalized(id));
+}
+
+std::string Vst3Instance::DisplayAtEnd(int32_t index, bool high) {
+  const std::string label = ParameterLabel(index);
+  return Display(FParameters.at(std::size_t(index)).id, high ? 1.0 : 0.0) +
+         (label.empty() ? "" : " " + label);
+}
+
+bool Vst3Instance::Automatable(int32_t index) const {
+  return (FParameters.at(std::size_t(index)).flags & kCanAutomate) != 0;
+}
+
+void Vst3Instance::SetValue(ParamID id, ParamValue value) {
+  FController->setParamNormalized(id, value);
+  FPending->Add(id, 0, value);
+}
+
+void Vst3Instance::SetParameterText(int32_t index, const std::string& value) {
+  const ParamID id = FParameters.at(std::size_t(index)).id;
+  const std::string name = ParameterName(index);
+  if (const std::optional<double> number = ParseNumber(value)) {
+    const double atLow = FController->normalizedParamToPlain(id, 0.0);
+    const double atHigh = FController->normalizedParamToPlain(id, 1.0);
+    const double low = std::min(atLow, atHigh), high = std::max(atLow, atHigh);
+    const double slack = 1e-6 * std::max(1.0, high - low);
+    if (*number < low - slack || *number > high + slack) {
+      const std::string label = ParameterLabel(index);
+      throw UsageError(name + "=" + value + " is outside its range " + FormatNumber(low) + " to " +
+                       FormatNumber(high) + (label.empty() ? "" : " " + Trim(label)));
+    }
+  }
+  std::u16string text(128, u'\0');
+  CopyText16(text.data(), text.size(), Trim(value));
+  ParamValue normalized = 0.0;
+  if (FController->getParamValueByString(id, text.data(), &normalized) != kResultOk)
+    throw UsageError(name + "=" + value + ": the plug-in does not accept this text");
+  SetValue(id, normalized);
+}
+
+int32_t Vst3Instance::CurrentProgram() const {
+  if (FProgramSteps <= 0)
+    return 0;
+  return int32_t(std::lround(FController->getParamNormalized(FProgramParameter) * FProgramSteps));
+}
+
+std::string Vst3Instance::ProgramName(int32_t index) const {
+  return index >= 0 && index < NumPrograms() ? FProgramNames[std::size_t(index)] : std::string();
+}
+
+void Vst3Instance::SelectProgram(int32_t index) {
+  if (index >= 0 && index < NumPrograms())
+    SetValue(FProgramParameter, FProgramSteps > 0 ? double(index) / FProgramSteps : 0.0);
+}
+
+std::pair<int, int> Vst3Instance::EditorSize() const {
+  TRef<IPlugView> view = FView ? TRef<IPlugView>::Borrow(FView.get())
+                               : TRef<IPlugView>::Adopt(FController->createView(kEditorViewType));
+  ViewRect rect{};
+  if (!view || view->getSize(&rect) != kResultOk)
+    return {0, 0};
+  return {std::max(rect.right - rect.left, 0), std::max(rect.bottom - rect.top, 0)};
+}
+
+bool Vst3Instance::OpenEditor(void*, unsigned long window) {
+  CloseEditor();
+  FView = TRef<IPlugView>::Adopt(FController->createView(kEditorViewType));
+  if (!FView)
+    return false;
+  FFrame = TRef<Vst3Frame>::Adopt(new Vst3Frame);
+  FView->setFrame(FFrame.get());
+  if (FView->attached(reinterpret_cast<void*>(uintptr_t(window)), kPlatformTypeX11EmbedWindowID) !=
+      kResultOk) {
+    FView->setFrame(nullptr);
+    FView.reset();
+    FFrame.reset();
+    return false;
+  }
+  return true;
+}
+
+void Vst3Instance::IdleEditor() {
+  if (FFrame)
+    FFrame->RunOnce(0);
+}
+
+void Vst3Instance::CloseEditor() {
+  if (!FView)
+    return;
+  FView->removed();
+  FView->setFrame(nullptr);
+  FView.reset();
+  FFrame.reset();
+}
+
+} // namespace zhost

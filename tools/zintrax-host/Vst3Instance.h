@@ -1,0 +1,81 @@
+// A VST3 plug-in behind the instance seam: the bundle's first effect class through this tool's
+// own loader. A plug-in whose component is not also its controller gets its controller made
+// from the class the component names, kept in step through the component's state.
+//
+// Parameter values reach the controller at once and the processor with the next block, as the
+// first point of its parameter changes; the program-change parameter stands for the programs.
+#pragma once
+
+#include "Instance.h"
+#include "Vst3HostObjects.h"
+#include "Vst3Library.h"
+
+#include <memory>
+#include <vector>
+
+namespace zhost {
+
+class Vst3Instance final : public Instance {
+public:
+  explicit Vst3Instance(const std::string& bundle);
+  ~Vst3Instance() override;
+
+  const std::string& Location() const override { return FLocation; }
+  std::string Format() const override { return "VST3"; }
+  std::string Name() const override { return FClass.name; }
+  void PrintDetails(std::ostream& out) const override;
+
+  void Open(float sampleRate, int32_t blockSize) override;
+  void Start() override;
+  void Process(float** inputs, float** outputs, int32_t frames) override;
+  int32_t NumInputs() const override { return FInputs; }
+  int32_t NumOutputs() const override { return FOutputs; }
+
+  int32_t NumParams() const override { return int32_t(FParameters.size()); }
+  std::string ParameterName(int32_t index) const override;
+  std::string ParameterLabel(int32_t index) const override;
+  std::string ParameterDisplay(int32_t index) const override;
+  std::string DisplayAtEnd(int32_t index, bool high) override;
+  bool Automatable(int32_t index) const override;
+  void SetParameterText(int32_t index, const std::string& value) override;
+
+  int32_t NumPrograms() const override { return int32_t(FProgramNames.size()); }
+  int32_t CurrentProgram() const override;
+  std::string ProgramName(int32_t index) const override;
+  void SelectProgram(int32_t index) override;
+
+  bool HasEditor() const override { return FHasEditor; }
+  std::pair<int, int> EditorSize() const override;
+  bool OpenEditor(void* display, unsigned long window) override;
+  void IdleEditor() override;
+  void CloseEditor() override;
+
+private:
+  std::string Display(vst3::ParamID id, vst3::ParamValue value) const;
+  // The value set on the controller now and handed to the processor with the next block.
+  void SetValue(vst3::ParamID id, vst3::ParamValue value);
+  void ReadPrograms();
+
+  std::string FLocation;
+  Vst3Library FLibrary;
+  Vst3Class FClass;
+  vst3::TRef<Vst3HostApplication> FContext;
+  vst3::TRef<Vst3ComponentHandler> FHandler;
+  vst3::TRef<Vst3ParameterChanges> FPending;
+  vst3::TRef<Vst3Frame> FFrame;
+  vst3::TRef<vst3::IComponent> FComponent;
+  vst3::TRef<vst3::IAudioProcessor> FProcessor;
+  vst3::TRef<vst3::IEditController> FController;
+  vst3::TRef<vst3::IPlugView> FView;
+  bool FSeparateController = false;
+  bool FHasEditor = false;
+  bool FActive = false;
+  int32_t FInputs = 0;
+  int32_t FOutputs = 0;
+  std::vector<vst3::ParameterInfo> FParameters; // without the program-change parameter
+  vst3::ParamID FProgramParameter = 0;
+  int32_t FProgramSteps = -1; // the program parameter's step count; -1 without one
+  std::vector<std::string> FProgramNames;
+};
+
+} // namespace zhost
