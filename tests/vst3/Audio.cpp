@@ -136,3 +136,24 @@ TEST(Vst3Audio, PointsInsideABlockSoundAsTheSameChangesBetweenBlocks) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Vst3Audio, InPlaceBuffersGiveTheSameSamples) {
+  const effecttest::PrivateSettings settings("7");
+  Stereo input = FactoryInput();
+  input.left.resize(8192);
+  input.right.resize(8192);
+  Effect apart;
+  apart.Start(48000.0, 1024);
+  const Stereo expected = apart.Render(input, 1024);
+  Effect inPlace;
+  inPlace.Start(48000.0, 1024);
+  Stereo buffer = input;
+  for (std::size_t done = 0; done < buffer.Frames(); done += 1024)
+    ASSERT_EQ(kResultOk, inPlace.Process(&buffer.left[done], &buffer.right[done],
+                                         &buffer.left[done], &buffer.right[done], 1024));
+  EXPECT_TRUE(expected == buffer);
+}
+
+} // namespace
