@@ -19,6 +19,9 @@ inline constexpr int kPrograms = 3;
 inline constexpr float kSampleRate = 44100.0f;
 inline constexpr int kBlockFrames = 480;
 inline constexpr int kFrames = 250 * kBlockFrames; // 2.7 s: three bursts and their ring-out
+// Each factory program's values: Distance, Feeding, X-Axis, Y-Axis.
+inline constexpr float kProgramValues[kPrograms][4] = {
+    {750.0f, 1.5f, 0.5f, 0.5f}, {750.0f, 2.5f, 0.7f, 0.9f}, {300.0f, 2.0f, 0.1f, 0.2f}};
 
 struct TSignal {
   std::vector<float> Left, Right;
@@ -59,8 +62,11 @@ inline std::string HashText(uint64_t hash) {
 }
 
 // Opens the instance, selects the program and renders Input(): the hash of each block's left
-// then right output, block after block. Leaves the instance open with mains on.
-inline uint64_t RenderHash(AEffect* effect, int32_t program) {
+// then right output, block after block. Leaves the instance open with mains on. With setValues
+// the program's values are also given one by one, exactly, as texts: a VST 2.x instance selecting
+// its current program (the first) sets none, and runs with the state after opening until a
+// value is given.
+inline uint64_t RenderHash(AEffect* effect, int32_t program, bool setValues = false) {
   const auto dispatch = [effect](int32_t opcode, int32_t index, VstIntPtr value, float opt) {
     return effect->dispatcher(effect, opcode, index, value, nullptr, opt);
   };
@@ -68,6 +74,11 @@ inline uint64_t RenderHash(AEffect* effect, int32_t program) {
   dispatch(effSetSampleRate, 0, 0, kSampleRate);
   dispatch(effSetBlockSize, 0, kBlockFrames, 0.0f);
   dispatch(effSetProgram, 0, program, 0.0f);
+  for (int32_t i = 0; setValues && i < 4; ++i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(kProgramValues[program][i]));
+    effect->dispatcher(effect, effString2Parameter, i, 0, text, 0.0f);
+  }
   dispatch(effMainsChanged, 0, 1, 0.0f);
   TSignal input = Input();
   std::vector<float> left(kBlockFrames), right(kBlockFrames);

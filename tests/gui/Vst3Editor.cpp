@@ -104,29 +104,16 @@ TEST_F(Vst3Editor, EmbeddedItLooksAsTheVst2EditorAndItsDragsAreEditsOfTheHost) {
   }
   Idle(3);
 
-  // Each run of performed values shows once: "B0 P0 E0 ".
-  std::string edits;
-  ParamValue performed = -1;
-  const auto mark = [](char kind, ParamID id) {
-    std::string text(1, kind);
-    text.append(std::to_string(id)).push_back(' ');
-    return text;
-  };
-  effect.handler->onBegin = [&](ParamID id) { edits.append(mark('B', id)); };
-  effect.handler->onPerform = [&](ParamID id, ParamValue value) {
-    if (!edits.ends_with(mark('P', id)))
-      edits.append(mark('P', id));
-    performed = value;
-  };
-  effect.handler->onEnd = [&](ParamID id) { edits.append(mark('E', id)); };
+  EditLog log;
+  log.Listen(*effect.handler);
   const ParamValue before = effect.controller->getParamNormalized(0);
   Press(kDistanceKnobX, kDistanceKnobY);
   DragTo(kDistanceKnobX, kDistanceKnobY - 20);
   DragTo(kDistanceKnobX + 5, kDistanceKnobY - 40);
   Release();
-  EXPECT_EQ("B0 P0 E0 ", edits);
-  EXPECT_NE(before, performed);
-  EXPECT_EQ(performed, effect.controller->getParamNormalized(0))
+  EXPECT_EQ("B0 P0 E0 ", log.edits);
+  EXPECT_NE(before, log.performed);
+  EXPECT_EQ(log.performed, effect.controller->getParamNormalized(0))
       << "the component holds what the host was told";
 
   EXPECT_EQ(kResultOk, view->removed());

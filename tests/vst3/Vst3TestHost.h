@@ -2,6 +2,7 @@
 // reached only through the interfaces, driven as a host drives it.
 #pragma once
 
+#include "FactoryRender.h"
 #include "Vst3HostObjects.h"
 #include "Vst3Library.h"
 #include "formats/vst3/Vst3Controller.h"
@@ -123,5 +124,51 @@ public:
   TRef<IEditController> controller;
   bool active = false;
 };
+
+// The edits a handler hears, each run of performed values once: "B0 P0 E0 ", and the last value
+// performed.
+struct EditLog {
+  std::string edits;
+  ParamValue performed = -1;
+
+  void Listen(zhost::Vst3ComponentHandler& handler) {
+    handler.onBegin = [this](ParamID id) { Add('B', id); };
+    handler.onPerform = [this](ParamID id, ParamValue value) {
+      if (!edits.ends_with(Mark('P', id)))
+        Add('P', id);
+      performed = value;
+    };
+    handler.onEnd = [this](ParamID id) { Add('E', id); };
+  }
+  static std::string Mark(char kind, ParamID id) {
+    std::string text(1, kind);
+    text.append(std::to_string(id)).push_back(' ');
+    return text;
+  }
+  void Add(char kind, ParamID id) { edits.append(Mark(kind, id)); }
+};
+
+// The factory render (FactoryRender.h) through a new instance: the program selected through its
+// parameter, activated, the signal processed in the same blocks and hashed the same way.
+inline uint64_t RenderHash(int32_t program) {
+  Effect effect;
+  ParameterInfo info{};
+  effect.controller->getParameterInfo(4, &info);
+  EXPECT_EQ(kResultOk, effect.controller->setParamNormalized(info.id, program / 2.0));
+  effect.Start(factoryrender::kSampleRate, factoryrender::kBlockFrames);
+  factoryrender::TSignal signal = factoryrender::Input();
+  Stereo input;
+  input.left = std::move(signal.Left);
+  input.right = std::move(signal.Right);
+  const Stereo output = effect.Render(input, factoryrender::kBlockFrames);
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (std::size_t done = 0; done < output.Frames(); done += factoryrender::kBlockFrames) {
+    hash =
+        factoryrender::Hash(&output.left[done], factoryrender::kBlockFrames * sizeof(float), hash);
+    hash =
+        factoryrender::Hash(&output.right[done], factoryrender::kBlockFrames * sizeof(float), hash);
+  }
+  return hash;
+}
 
 } // namespace vst3test

@@ -2,6 +2,7 @@
 // real pointer input and closed as a Windows host does, and leaving no window, GDI object or
 // window class behind.
 #include "EffectRecordHandle.h"
+#include "windows/Win32Host.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using namespace win32host;
 
 constexpr int kWidth = 298, kHeight = 223;
 constexpr int kPadLeft = 152, kPadTop = 77;
@@ -49,14 +52,6 @@ private:
   }
 };
 
-void Pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 // The host's side: its message loop and idle calls, as a Windows host runs them.
 void Idle(const TPlugin& plugin, int times = 3) {
   for (int i = 0; i < times; ++i) {
@@ -64,32 +59,6 @@ void Idle(const TPlugin& plugin, int times = 3) {
     Pump();
     plugin.Dispatch(effEditIdle);
   }
-}
-
-// A top-level window, or a child of parent (hosts often embed editors in one).
-HWND MakeHostWindow(HWND parent = nullptr) {
-  static const ATOM hostClass = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = L"ZintraxTestHost";
-    return RegisterClassExW(&wc);
-  }();
-  HWND window =
-      CreateWindowExW(0, reinterpret_cast<LPCWSTR>(uintptr_t(hostClass)), L"host",
-                      (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, parent ? 0 : 40, parent ? 0 : 40,
-                      400, 300, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-  UpdateWindow(window);
-  return window;
-}
-
-std::vector<HWND> Children(HWND parent) {
-  std::vector<HWND> found;
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    found.push_back(child);
-  return found;
 }
 
 std::wstring EditorClassName(HMODULE library) {
@@ -115,26 +84,9 @@ int GdiObjects() {
   return live;
 }
 
-// The window's pixels as the screen shows them, top row first, 0x00RRGGBB.
-std::vector<uint32_t> Grab(HWND window) {
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(info.bmiHeader), kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(nullptr);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  HDC screen = GetDC(window);
-  BitBlt(memory, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  ReleaseDC(window, screen);
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  std::vector<uint32_t> result(pixels, pixels + size_t(kWidth) * kHeight);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  DeleteObject(bitmap);
-  for (uint32_t& p : result)
-    p &= 0xFFFFFF;
-  return result;
+// Real input, as Win32Host.h makes it, between the host's idle calls.
+void Drag(const TPlugin& plugin, HWND editor, std::initializer_list<POINT> points) {
+  win32host::Drag(editor, points, [&plugin](int times) { Idle(plugin, times); });
 }
 
 class EditorWindow : public ::testing::Test {
@@ -157,34 +109,6 @@ protected:
     EXPECT_TRUE(Children(Host).empty());
     EXPECT_FALSE(ClassRegistered(Library)) << "the class goes with the DLL";
     Library = nullptr;
-  }
-
-  // Real input: the pointer is placed at a point of the editor, then moved by nothing through
-  // SendInput, so that the window under it receives the move as from a mouse.
-  void MoveTo(HWND editor, int x, int y) {
-    POINT p{x, y};
-    ClientToScreen(editor, &p);
-    SetCursorPos(p.x, p.y);
-    Send(MOUSEEVENTF_MOVE);
-  }
-  void Send(DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
-  }
-  void Drag(const TPlugin& plugin, HWND editor, std::initializer_list<POINT> points) {
-    auto p = points.begin();
-    MoveTo(editor, p->x, p->y);
-    Idle(plugin, 1);
-    Send(MOUSEEVENTF_LEFTDOWN);
-    Idle(plugin, 2);
-    for (++p; p != points.end(); ++p) {
-      MoveTo(editor, p->x, p->y);
-      Idle(plugin, 2);
-    }
-    Send(MOUSEEVENTF_LEFTUP);
-    Idle(plugin, 2);
   }
 
   HMODULE Library = nullptr;
@@ -215,7 +139,7 @@ TEST_F(EditorWindow, EmbeddedDrivenByThePointerAndRepaintedAfterAChange) {
   EXPECT_EQ((std::vector<int>{rect->top, rect->left, rect->bottom, rect->right}),
             (std::vector<int>{0, 0, kHeight, kWidth}));
 
-  const std::vector<uint32_t> shown = Grab(editor);
+  const std::vector<uint32_t> shown = Grab(editor, kWidth, kHeight);
   EXPECT_NE(shown[0], shown[size_t(kPadTop + 5) * kWidth + kPadLeft + 5]) << "artwork is drawn";
 
   gAutomation.clear();
@@ -229,8 +153,8 @@ TEST_F(EditorWindow, EmbeddedDrivenByThePointerAndRepaintedAfterAChange) {
   gAutomation.clear();
   MoveTo(editor, kPadLeft + 100, kPadTop + 100);
   for (int click = 0; click < 2; ++click) {
-    Send(MOUSEEVENTF_LEFTDOWN);
-    Send(MOUSEEVENTF_LEFTUP);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_LEFTUP);
   }
   Idle(plugin);
   EXPECT_EQ(gAutomation.size(), 2u) << "the second press of a double click sets nothing";
@@ -244,11 +168,11 @@ TEST_F(EditorWindow, EmbeddedDrivenByThePointerAndRepaintedAfterAChange) {
   EXPECT_EQ(plugin.Display(0), "401.890014648438");
 
   // A change from the host is shown by the next idle call alone, with no message loop between.
-  const std::vector<uint32_t> before = Grab(editor);
+  const std::vector<uint32_t> before = Grab(editor, kWidth, kHeight);
   plugin.Set(2, 1.0f);
   plugin.Set(3, 1.0f);
   plugin.Dispatch(effEditIdle);
-  const std::vector<uint32_t> after = Grab(editor);
+  const std::vector<uint32_t> after = Grab(editor, kWidth, kHeight);
   int changed = 0;
   for (size_t i = 0; i < before.size(); ++i)
     changed += before[i] != after[i];
@@ -287,11 +211,11 @@ TEST_F(EditorWindow, HostileParentsAndOrdersLeaveNothingBehind) {
       plugin.Dispatch(effEditClose);
     } else {
       MoveTo(Children(parent).front(), 49, 117);
-      Send(MOUSEEVENTF_LEFTDOWN); // closed while the dial holds the pointer
+      SendMouse(MOUSEEVENTF_LEFTDOWN); // closed while the dial holds the pointer
       Idle(plugin, 1);
       plugin.Dispatch(effEditClose);
       EXPECT_TRUE(Children(parent).empty());
-      Send(MOUSEEVENTF_LEFTUP);
+      SendMouse(MOUSEEVENTF_LEFTUP);
       DestroyWindow(parent);
     }
     Pump();
