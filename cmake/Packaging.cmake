@@ -1,10 +1,11 @@
-# cpack in a build tree: on Windows a zip that holds Zintrax.dll alone (to unpack into the
-# host's VST 2.x folder), elsewhere a Debian package of the plug-in in /usr/lib/vst, its LV2
-# bundle in /usr/lib/lv2 and zintrax-host in /usr/bin.
+# cpack in a build tree: on Windows a zip that holds Zintrax.dll (for the host's VST 2.x folder)
+# and the Zintrax.vst3 bundle (for C:\Program Files\Common Files\VST3), elsewhere a Debian
+# package of the plug-in in /usr/lib/vst, its VST3 bundle in /usr/lib/vst3, its LV2 bundle in
+# /usr/lib/lv2 and zintrax-host in /usr/bin.
 set(CPACK_PACKAGE_NAME Zintrax)
 set(CPACK_PACKAGE_VENDOR Merrowlake)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "VST 2.x and LV2 effect: acoustic feedback between an instrument and its loudspeaker cabinet")
+    "VST 2.x, VST3 and LV2 effect: acoustic feedback between an instrument and its loudspeaker cabinet")
 set(CPACK_PACKAGE_CONTACT "Zintrax developers <zintrax@merrowlake.invalid>")
 set(CPACK_STRIP_FILES ON)
 
@@ -23,6 +24,10 @@ elseif(TARGET zintrax-host AND TARGET Zintrax)
     endif()
     install(DIRECTORY ${ZINTRAX_LV2_BUNDLE}/ DESTINATION lib/lv2/Zintrax.lv2 COMPONENT package
             FILES_MATCHING PATTERN "*.ttl")
+  endif()
+  if(TARGET Zintrax_vst3)
+    install(TARGETS Zintrax_vst3 LIBRARY DESTINATION ${ZINTRAX_VST3_INSTALL_FOLDER}
+            COMPONENT package)
   endif()
   set(CPACK_GENERATOR DEB)
   set(CPACK_COMPONENTS_ALL package)
