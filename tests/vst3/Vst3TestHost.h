@@ -5,6 +5,7 @@
 #include "FactoryRender.h"
 #include "Vst3HostObjects.h"
 #include "Vst3Library.h"
+#include "Vst3Plugin.h"
 #include "formats/vst3/Vst3Controller.h"
 
 #include <gtest/gtest.h>
@@ -35,57 +36,21 @@ struct Stereo {
   }
 };
 
-// One instance: component, processor and controller of the library's first effect class.
-class Effect {
+// One instance of the library's first effect class.
+class Effect : public zhost::Vst3Plugin {
 public:
-  Effect() {
-    component = Library().Create<IComponent>(Library().Effects().at(0).cid);
-    EXPECT_EQ(kResultOk, component->initialize(context.get()));
-    processor = Query<IAudioProcessor>(component.get());
-    controller = Query<IEditController>(component.get());
-    EXPECT_TRUE(processor && controller);
-    EXPECT_EQ(kResultOk, controller->initialize(context.get()));
-    EXPECT_EQ(kResultOk, controller->setComponentHandler(handler.get()));
-  }
-  ~Effect() {
-    if (active)
-      component->setActive(false);
-    controller->setComponentHandler(nullptr);
-    controller->terminate();
-    component->terminate();
-  }
-  Effect(const Effect&) = delete;
-  Effect& operator=(const Effect&) = delete;
+  Effect() : Vst3Plugin(Library(), Library().Effects().at(0).cid) {}
 
   void Start(double sampleRate = 44100.0, int32 maxBlock = 512) {
-    ProcessSetup setup{kRealtime, kSample32, maxBlock, sampleRate};
-    ASSERT_EQ(kResultOk, processor->setupProcessing(&setup));
-    ASSERT_EQ(kResultOk, component->setActive(true));
-    ASSERT_EQ(kResultOk, processor->setProcessing(true));
-    active = true;
+    Vst3Plugin::Start(sampleRate, maxBlock);
   }
 
-  // One block; changes may be null.
+  // One block of two channels; changes may be null.
   tresult Process(const float* inL, const float* inR, float* outL, float* outR, int32 frames,
                   IParameterChanges* changes = nullptr) {
-    float* in[2] = {const_cast<float*>(inL), const_cast<float*>(inR)};
+    const float* in[2] = {inL, inR};
     float* out[2] = {outL, outR};
-    AudioBusBuffers inputs{};
-    inputs.numChannels = 2;
-    inputs.channelBuffers32 = in;
-    AudioBusBuffers outputs{};
-    outputs.numChannels = 2;
-    outputs.channelBuffers32 = out;
-    ProcessData data{};
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = kSample32;
-    data.numSamples = frames;
-    data.numInputs = 1;
-    data.numOutputs = 1;
-    data.inputs = &inputs;
-    data.outputs = &outputs;
-    data.inputParameterChanges = changes;
-    return processor->process(&data);
+    return Vst3Plugin::Process(in, out, frames, changes);
   }
 
   // The input in blocks of block frames; before each block, changes(done, block's changes) may
@@ -104,25 +69,6 @@ public:
     }
     return output;
   }
-
-  std::vector<uint8_t> ComponentState() {
-    auto stream = TRef<zhost::Vst3MemoryStream>::Adopt(new zhost::Vst3MemoryStream);
-    EXPECT_EQ(kResultOk, component->getState(stream.get()));
-    return stream->Bytes();
-  }
-  tresult SetComponentState(const std::vector<uint8_t>& bytes) {
-    auto stream = TRef<zhost::Vst3MemoryStream>::Adopt(new zhost::Vst3MemoryStream(bytes));
-    return component->setState(stream.get());
-  }
-
-  TRef<zhost::Vst3HostApplication> context =
-      TRef<zhost::Vst3HostApplication>::Adopt(new zhost::Vst3HostApplication);
-  TRef<zhost::Vst3ComponentHandler> handler =
-      TRef<zhost::Vst3ComponentHandler>::Adopt(new zhost::Vst3ComponentHandler);
-  TRef<IComponent> component;
-  TRef<IAudioProcessor> processor;
-  TRef<IEditController> controller;
-  bool active = false;
 };
 
 // The edits a handler hears, each run of performed values once: "B0 P0 E0 ", and the last value

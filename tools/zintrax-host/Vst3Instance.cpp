@@ -39,54 +39,22 @@ std::string Buses(IComponent& component, int32 direction) {
   return text;
 }
 
-int32 MainChannels(IComponent& component, int32 direction) {
-  BusInfo bus{};
-  return component.getBusCount(kAudio, direction) > 0 &&
-                 component.getBusInfo(kAudio, direction, 0, &bus) == kResultOk
-             ? std::max(bus.channelCount, 0)
-             : 0;
-}
-
 } // namespace
 
 Vst3Instance::Vst3Instance(const std::string& bundle)
     : FLocation(bundle), FLibrary(bundle),
-      FContext(TRef<Vst3HostApplication>::Adopt(new Vst3HostApplication)),
-      FHandler(TRef<Vst3ComponentHandler>::Adopt(new Vst3ComponentHandler)),
       FPending(TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges)) {
   if (FLibrary.Effects().empty())
     throw HostError(bundle + ": the factory offers no audio effect");
   FClass = FLibrary.Effects().front();
-  FComponent = FLibrary.Create<IComponent>(FClass.cid);
-  if (FComponent->initialize(FContext.get()) != kResultOk)
-    throw HostError(bundle + ": the component refused to initialize");
-  FProcessor = Query<IAudioProcessor>(FComponent.get());
-  if (!FProcessor)
-    throw HostError(bundle + ": the component is no audio processor");
-  FController = Query<IEditController>(FComponent.get());
-  if (!FController) {
-    Uid cid{};
-    if (FComponent->getControllerClassId(cid.data()) != kResultOk)
-      throw HostError(bundle + ": the plug-in has no edit controller");
-    FController = FLibrary.Create<IEditController>(cid);
-    FSeparateController = true;
-    if (FController->initialize(FContext.get()) != kResultOk)
-      throw HostError(bundle + ": the edit controller refused to initialize");
-    auto state = TRef<Vst3MemoryStream>::Adopt(new Vst3MemoryStream);
-    if (FComponent->getState(state.get()) == kResultOk) {
-      state->Rewind();
-      FController->setComponentState(state.get());
-    }
-  }
-  FHandler->onPerform = [this](ParamID id, ParamValue value) {
+  FPlugin = std::make_unique<Vst3Plugin>(FLibrary, FClass.cid);
+  FController = FPlugin->controller.get();
+  FPlugin->handler->onPerform = [this](ParamID id, ParamValue value) {
     FPending->Add(id, 0, value);
     for (std::size_t i = 0; i < FParameters.size(); ++i)
       if (FParameters[i].id == id && onParameterEdited)
         onParameterEdited(int32_t(i));
   };
-  FController->setComponentHandler(FHandler.get());
-  FInputs = MainChannels(*FComponent, kInput);
-  FOutputs = MainChannels(*FComponent, kOutput);
   for (int32 i = 0; i < FController->getParameterCount(); ++i) {
     ParameterInfo info{};
     if (FController->getParameterInfo(i, &info) != kResultOk)
@@ -105,22 +73,14 @@ Vst3Instance::Vst3Instance(const std::string& bundle)
 
 Vst3Instance::~Vst3Instance() {
   CloseEditor();
-  if (FActive) {
-    FProcessor->setProcessing(false);
-    FComponent->setActive(false);
-  }
-  FController->setComponentHandler(nullptr);
-  if (FSeparateController)
-    FController->terminate();
-  FComponent->terminate();
 }
 
 void Vst3Instance::ReadPrograms() {
   if (FProgramSteps < 0)
     return;
-  TRef<IUnitInfo> units = Query<IUnitInfo>(FController.get());
+  TRef<IUnitInfo> units = Query<IUnitInfo>(FController);
   if (!units)
-    units = Query<IUnitInfo>(FComponent.get());
+    units = Query<IUnitInfo>(FPlugin->component.get());
   for (int32 list = 0; units && list < units->getProgramListCount(); ++list) {
     ProgramListInfo info{};
     if (units->getProgramListInfo(list, &info) != kResultOk ||
@@ -148,50 +108,29 @@ void Vst3Instance::PrintDetails(std::ostream& out) const {
   InfoLine(out, "Sub-categories", FClass.subCategories);
   InfoLine(out, "Class ID", UidText(FClass.cid));
   InfoLine(out, "Library", FLibrary.Binary());
-  InfoLine(out, "Controller", FSeparateController ? "a class of its own" : "the component itself");
-  InfoLine(out, "Inputs", Buses(*FComponent, kInput));
-  InfoLine(out, "Outputs", Buses(*FComponent, kOutput));
-  InfoLine(out, "Latency", std::to_string(FProcessor->getLatencySamples()) + " samples");
+  InfoLine(out, "Controller",
+           FPlugin->separateController ? "a class of its own" : "the component itself");
+  InfoLine(out, "Inputs", Buses(*FPlugin->component, kInput));
+  InfoLine(out, "Outputs", Buses(*FPlugin->component, kOutput));
+  InfoLine(out, "Latency", std::to_string(FPlugin->processor->getLatencySamples()) + " samples");
   InfoLine(out, "64-bit samples",
-           FProcessor->canProcessSampleSize(kSample64) == kResultTrue ? "yes" : "no");
+           FPlugin->processor->canProcessSampleSize(kSample64) == kResultTrue ? "yes" : "no");
 }
 
 void Vst3Instance::Open(float sampleRate, int32_t blockSize) {
   SpeakerArrangement in = kSpeakerArrStereo, out = kSpeakerArrStereo;
-  if (FInputs == 2 && FOutputs == 2)
-    FProcessor->setBusArrangements(&in, 1, &out, 1);
-  FComponent->activateBus(kAudio, kInput, 0, true);
-  FComponent->activateBus(kAudio, kOutput, 0, true);
-  ProcessSetup setup{kOffline, kSample32, blockSize, sampleRate};
-  if (FProcessor->canProcessSampleSize(kSample32) != kResultTrue ||
-      FProcessor->setupProcessing(&setup) != kResultOk)
-    throw HostError(FLocation + ": the plug-in refused 32-bit processing at this rate");
+  if (NumInputs() == 2 && NumOutputs() == 2)
+    FPlugin->processor->setBusArrangements(&in, 1, &out, 1);
+  FSampleRate = sampleRate;
+  FBlockSize = blockSize;
 }
 
 void Vst3Instance::Start() {
-  if (FComponent->setActive(true) != kResultOk)
-    throw HostError(FLocation + ": the plug-in refused to become active");
-  FActive = true;
-  FProcessor->setProcessing(true);
+  FPlugin->Start(FSampleRate, FBlockSize);
 }
 
 void Vst3Instance::Process(float** inputs, float** outputs, int32_t frames) {
-  AudioBusBuffers in{};
-  in.numChannels = FInputs;
-  in.channelBuffers32 = inputs;
-  AudioBusBuffers out{};
-  out.numChannels = FOutputs;
-  out.channelBuffers32 = outputs;
-  ProcessData data{};
-  data.processMode = kOffline;
-  data.symbolicSampleSize = kSample32;
-  data.numSamples = frames;
-  data.numInputs = FInputs > 0 ? 1 : 0;
-  data.numOutputs = FOutputs > 0 ? 1 : 0;
-  data.inputs = &in;
-  data.outputs = &out;
-  data.inputParameterChanges = FPending.get();
-  const tresult result = FProcessor->process(&data);
+  const tresult result = FPlugin->Process(inputs, outputs, frames, FPending.get());
   FPending->Clear();
   if (result != kResultOk)
     throw HostError(FLocation + ": the plug-in failed to process a block (result " +

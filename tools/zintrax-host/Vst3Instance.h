@@ -1,6 +1,5 @@
 // A VST3 plug-in behind the instance seam: the bundle's first effect class through this tool's
-// own loader. A plug-in whose component is not also its controller gets its controller made
-// from the class the component names, kept in step through the component's state.
+// own loader (Vst3Plugin).
 //
 // Parameter values reach the controller at once and the processor with the next block, as the
 // first point of its parameter changes; the program-change parameter stands for the programs.
@@ -9,6 +8,7 @@
 #include "Instance.h"
 #include "Vst3HostObjects.h"
 #include "Vst3Library.h"
+#include "Vst3Plugin.h"
 
 #include <memory>
 #include <vector>
@@ -28,8 +28,8 @@ public:
   void Open(float sampleRate, int32_t blockSize) override;
   void Start() override;
   void Process(float** inputs, float** outputs, int32_t frames) override;
-  int32_t NumInputs() const override { return FInputs; }
-  int32_t NumOutputs() const override { return FOutputs; }
+  int32_t NumInputs() const override { return FPlugin->inputChannels; }
+  int32_t NumOutputs() const override { return FPlugin->outputChannels; }
 
   int32_t NumParams() const override { return int32_t(FParameters.size()); }
   std::string ParameterName(int32_t index) const override;
@@ -59,19 +59,14 @@ private:
   std::string FLocation;
   Vst3Library FLibrary;
   Vst3Class FClass;
-  vst3::TRef<Vst3HostApplication> FContext;
-  vst3::TRef<Vst3ComponentHandler> FHandler;
+  std::unique_ptr<Vst3Plugin> FPlugin;
+  vst3::IEditController* FController = nullptr; // the plug-in's
   vst3::TRef<Vst3ParameterChanges> FPending;
   vst3::TRef<Vst3Frame> FFrame;
-  vst3::TRef<vst3::IComponent> FComponent;
-  vst3::TRef<vst3::IAudioProcessor> FProcessor;
-  vst3::TRef<vst3::IEditController> FController;
   vst3::TRef<vst3::IPlugView> FView;
-  bool FSeparateController = false;
   bool FHasEditor = false;
-  bool FActive = false;
-  int32_t FInputs = 0;
-  int32_t FOutputs = 0;
+  double FSampleRate = 44100.0;
+  int32_t FBlockSize = 512;
   std::vector<vst3::ParameterInfo> FParameters; // without the program-change parameter
   vst3::ParamID FProgramParameter = 0;
   int32_t FProgramSteps = -1; // the program parameter's step count; -1 without one

@@ -1,0 +1,48 @@
+// One instance of a VST3 plug-in's effect class, reached only through its interfaces, set up as
+// a host sets one up: the component initialised with this host's context; its controller, which
+// is either the component itself or made from the class the component names and then given the
+// component's state; the host's component handler. Destroying it deactivates and terminates
+// what it set up.
+#pragma once
+
+#include "Vst3HostObjects.h"
+#include "Vst3Library.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace zhost {
+
+class Vst3Plugin {
+public:
+  // Throws HostError when the instance cannot be made or refuses to initialise.
+  explicit Vst3Plugin(const Vst3Library& library, const vst3::Uid& cid);
+  ~Vst3Plugin();
+  Vst3Plugin(const Vst3Plugin&) = delete;
+  Vst3Plugin& operator=(const Vst3Plugin&) = delete;
+
+  // setupProcessing with 32-bit samples, then setActive and setProcessing.
+  void Start(double sampleRate, int32_t maxBlock);
+  bool Active() const { return FActive; }
+  // One block through the main buses; changes may be null.
+  vst3::tresult Process(const float* const* inputs, float* const* outputs, int32_t frames,
+                        vst3::IParameterChanges* changes = nullptr);
+
+  std::vector<uint8_t> ComponentState() const;
+  // The bytes given to the component, then to the controller when it is a class of its own.
+  vst3::tresult SetComponentState(const std::vector<uint8_t>& bytes);
+
+  vst3::TRef<Vst3HostApplication> context;
+  vst3::TRef<Vst3ComponentHandler> handler;
+  vst3::TRef<vst3::IComponent> component;
+  vst3::TRef<vst3::IAudioProcessor> processor;
+  vst3::TRef<vst3::IEditController> controller;
+  bool separateController = false;
+  int32_t inputChannels = 0; // of the first audio bus each way
+  int32_t outputChannels = 0;
+
+private:
+  bool FActive = false;
+};
+
+} // namespace zhost
