@@ -5,6 +5,7 @@
 #include "Lv2Plugin.h"
 #include "Registry.h"
 #include "Runner.h"
+#include "Vst3Library.h"
 #include "Xvfb.h"
 
 #include <sys/stat.h>
@@ -122,11 +123,18 @@ void WriteJson(const std::string& path, const ValidateOptions& options,
     throw HostError("cannot write " + path);
 }
 
-// The format of the plug-in named, once it is known to be there: an LV2 plug-in must be found
-// and ask for no feature the validator lacks, a VST 2.x plug-in must be a file.
+// The format of the plug-in named, once it is known to be there: a VST3 bundle must be a folder,
+// an LV2 plug-in must be found and ask for no feature the validator lacks, a VST 2.x plug-in must
+// be a file.
 PluginFormat CheckedFormat(const std::string& location) {
   if (location.empty())
     throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
+  struct stat info {};
+  if (Vst3Library::IsBundle(location)) {
+    if (stat(location.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+      throw HostError(location + ": no such bundle");
+    return PluginFormat::Vst3;
+  }
   if (IsLv2Location(location)) {
     const Lv2Plugin plugin(location);
     const std::string missing = UnhonouredFeatures(plugin.RequiredFeatures());
@@ -134,7 +142,6 @@ PluginFormat CheckedFormat(const std::string& location) {
       throw HostError(location + " requires " + missing + ", which the validator does not offer");
     return PluginFormat::Lv2;
   }
-  struct stat info {};
   if (stat(location.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
     throw HostError(location + ": no such file");
   return PluginFormat::Vst2;

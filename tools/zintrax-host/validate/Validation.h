@@ -88,7 +88,7 @@ private:
 };
 
 // The plug-in formats the validator checks; each test is written for one of them.
-enum class PluginFormat { Vst2, Lv2 };
+enum class PluginFormat { Vst2, Lv2, Vst3 };
 
 struct TestOptions {
   int strictness = 1;      // the lowest --strictness that runs the test

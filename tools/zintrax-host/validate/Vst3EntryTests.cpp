@@ -1,0 +1,205 @@
+// entry and lifecycle of a VST3 bundle: the bundle's layout and the module's entry points, the
+// factory's classes and what it makes, the interfaces of an instance, and the states an instance
+// goes through, again and again.
+#include "Validation.h"
+#include "Vst3Subject.h"
+#include "formats/vst3/Texts.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace zhost::validate {
+
+namespace {
+
+using namespace vst3;
+
+template <std::size_t N> std::string Field(const char (&text)[N]) {
+  return std::string(text, strnlen(text, N));
+}
+
+void Bundle(Context& context) {
+  const std::filesystem::path bundle(context.PluginPath());
+  const std::string binary = Vst3Library::BinaryPath(context.PluginPath());
+  context.Step("looking for %s", binary.c_str());
+  if (!std::filesystem::is_regular_file(binary))
+    context.Abort("no library at " + binary +
+                  " (Contents/<machine>-linux/<bundle name>.so, as hosts look for it)");
+  void* library = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library)
+    context.Abort(std::string("dlopen: ") + dlerror());
+  auto* entry = reinterpret_cast<bool (*)(void*)>(dlsym(library, "ModuleEntry"));
+  auto* exit = reinterpret_cast<bool (*)()>(dlsym(library, "ModuleExit"));
+  auto* factory = reinterpret_cast<GetFactoryProc>(dlsym(library, "GetPluginFactory"));
+  for (const char* name : {"ModuleEntry", "ModuleExit", "GetPluginFactory"})
+    if (!dlsym(library, name))
+      context.Fail(std::string(name) + " is not exported");
+  for (const char* name : {"InitDll", "ExitDll", "bundleEntry", "bundleExit"})
+    if (dlsym(library, name))
+      context.Fail(std::string(name) + " is exported: it is another platform's entry point");
+  if (entry && exit && factory) {
+    context.Step("ModuleEntry twice, GetPluginFactory twice, ModuleExit twice");
+    if (!entry(library) || !entry(library))
+      context.Fail("ModuleEntry answered false");
+    IPluginFactory* first = factory();
+    IPluginFactory* second = factory();
+    if (!first || first != second)
+      context.Fail("GetPluginFactory answered different factories, or none");
+    if (first)
+      first->release();
+    if (second)
+      second->release();
+    if (!exit() || !exit())
+      context.Fail("ModuleExit answered false after a matching ModuleEntry");
+  }
+  dlclose(library);
+}
+
+void Factory(Context& context) {
+  const Vst3Subject subject(context.PluginPath());
+  IPluginFactory& factory = *subject.library.Factory();
+  PFactoryInfo info{};
+  if (factory.getFactoryInfo(&info) != kResultOk)
+    context.Fail("getFactoryInfo failed");
+  if (Field(info.vendor).empty())
+    context.Fail("the factory names no vendor");
+  auto factory2 = Query<IPluginFactory2>(&factory);
+  auto factory3 = Query<IPluginFactory3>(&factory);
+  for (int32 i = 0; i < factory.countClasses(); ++i) {
+    context.Step("the class infos of class %d", i);
+    PClassInfo one{};
+    if (factory.getClassInfo(i, &one) != kResultOk) {
+      context.Fail("getClassInfo(" + std::to_string(i) + ") failed");
+      continue;
+    }
+    PClassInfo2 two{};
+    if (factory2 && (factory2->getClassInfo2(i, &two) != kResultOk ||
+                     std::memcmp(two.cid, one.cid, 16) != 0 || Field(two.name) != Field(one.name)))
+      context.Fail("getClassInfo2(" + std::to_string(i) + ") disagrees with getClassInfo");
+    PClassInfoW wide{};
+    if (factory3 &&
+        (factory3->getClassInfoUnicode(i, &wide) != kResultOk ||
+         std::memcmp(wide.cid, one.cid, 16) != 0 || ReadText16(wide.name, 64) != Field(one.name)))
+      context.Fail("getClassInfoUnicode(" + std::to_string(i) + ") disagrees with getClassInfo");
+    if (Field(one.category) == kAudioModuleClass && factory2 &&
+        std::string(Field(two.sdkVersion)) >= "VST 3.7") {
+      Uid cid{};
+      std::memcpy(cid.data(), one.cid, cid.size());
+      TRef<IComponent> component = subject.library.Create<IComponent>(cid);
+      if (!Query<IProcessContextRequirements>(component.get()))
+        context.Fail("class " + Printable(Field(one.name)) +
+                     " claims SDK 3.7 or later without IProcessContextRequirements");
+    }
+  }
+  context.Step("createInstance of a class the factory does not have");
+  void* obj = reinterpret_cast<void*>(1);
+  const Uid unknown = MakeUid(0x01234567, 0x89ABCDEF, 0x01234567, 0x89ABCDEF);
+  if (factory.createInstance(IidOf(unknown), IidOf(IComponent::iid), &obj) == kResultOk || obj)
+    context.Fail("createInstance made something of an unknown class");
+  context.Step("createInstance asked for an interface the class lacks");
+  obj = reinterpret_cast<void*>(1);
+  const Uid effect = subject.library.Effects().front().cid;
+  if (factory.createInstance(IidOf(effect), IidOf(unknown), &obj) == kResultOk || obj)
+    context.Fail("createInstance answered an unknown interface");
+}
+
+void Interfaces(Context& context) {
+  const Vst3Subject subject(context.PluginPath());
+  Vst3Plugin& plugin = *subject.plugin;
+  const auto identity = [](FUnknown* from) {
+    void* obj = nullptr;
+    if (from->queryInterface(IidOf(FUnknown::iid), &obj) != kResultOk)
+      return static_cast<void*>(nullptr);
+    static_cast<FUnknown*>(obj)->release();
+    return obj;
+  };
+  context.Step("queryInterface(FUnknown) through each interface");
+  void* component = identity(plugin.component.get());
+  if (!component || identity(plugin.processor.get()) != component)
+    context.Fail("the component and its processor answer different FUnknowns");
+  if (!plugin.separateController && identity(plugin.controller.get()) != component)
+    context.Fail("the component and its controller answer different FUnknowns");
+  void* obj = reinterpret_cast<void*>(1);
+  const Uid unknown = MakeUid(0x76543210, 0xFEDCBA98, 0x76543210, 0xFEDCBA98);
+  if (plugin.component->queryInterface(IidOf(unknown), &obj) != kNoInterface || obj)
+    context.Fail("queryInterface of an unknown interface did not answer kNoInterface and null");
+  if (plugin.component->getBusCount(kAudio, kOutput) < 1)
+    context.Fail("the component has no audio output bus");
+  for (int32 dir : {kInput, kOutput})
+    for (int32 i = 0; i < plugin.component->getBusCount(kAudio, dir); ++i) {
+      BusInfo bus{};
+      SpeakerArrangement arrangement = 0;
+      if (plugin.component->getBusInfo(kAudio, dir, i, &bus) != kResultOk ||
+          ReadText16(bus.name).empty())
+        context.Fail("bus " + std::to_string(i) + " has no info or no name");
+      else if (plugin.processor->getBusArrangement(dir, i, &arrangement) != kResultOk ||
+               __builtin_popcountll(arrangement) != bus.channelCount)
+        context.Fail("bus " + std::to_string(i) + "'s arrangement does not match its " +
+                     std::to_string(bus.channelCount) + " channels");
+    }
+}
+
+// The states a host takes an instance through, including those a scanner and a validator take
+// it through: deactivation of an instance never activated, terminate and initialize again.
+void States(Context& context) {
+  const Vst3Subject subject(context.PluginPath());
+  Vst3Plugin& plugin = *subject.plugin;
+  context.Step("setProcessing(false) and setActive(false) before any activation");
+  plugin.processor->setProcessing(false);
+  plugin.component->setActive(false);
+  const double rates[] = {1234.5678, 44100.0, 96000.0, 1234567.8};
+  for (int round = 0; round < 4; ++round) {
+    context.Step("round %d: setupProcessing, activate, deactivate, terminate, initialize", round);
+    ProcessSetup setup{kRealtime, kSample32, 512, rates[round]};
+    if (plugin.processor->setupProcessing(&setup) != kResultOk)
+      context.Fail("setupProcessing refused " + std::to_string(rates[round]) + " Hz");
+    if (round < 2) {
+      if (plugin.component->setActive(true) != kResultOk)
+        context.Fail("setActive(true) failed in round " + std::to_string(round));
+      plugin.processor->setProcessing(true);
+      plugin.processor->setProcessing(false);
+      plugin.component->setActive(false);
+    }
+    if (plugin.separateController)
+      plugin.controller->terminate();
+    if (plugin.component->terminate() != kResultOk)
+      context.Fail("terminate failed in round " + std::to_string(round));
+    if (plugin.component->initialize(plugin.context.get()) != kResultOk)
+      context.Abort("initialize after terminate failed in round " + std::to_string(round));
+    if (plugin.separateController)
+      plugin.controller->initialize(plugin.context.get());
+  }
+  context.Step("a block after the rounds");
+  plugin.Start(44100.0, 256);
+  std::vector<float> buffer(256 * 4);
+  const float* inputs[2] = {buffer.data(), buffer.data() + 256};
+  float* outputs[2] = {buffer.data() + 512, buffer.data() + 768};
+  if (plugin.Process(inputs, outputs, 256) != kResultOk)
+    context.Fail("process after four rounds of terminate and initialize failed");
+}
+
+void Many(Context& context) {
+  const Vst3Subject subject(context.PluginPath());
+  const int count = context.Strictness() >= 8 ? 500 : 100;
+  for (int i = 0; i < count; ++i) {
+    context.Step("instance %d of %d: made, set up, activated, released", i + 1, count);
+    auto plugin = subject.Another();
+    plugin->Start(44100.0, 64);
+  }
+}
+
+constexpr auto kVst3 = PluginFormat::Vst3;
+
+const bool registered =
+    Register({"entry.bundle", Bundle, {.strictness = 1, .format = kVst3}}) &&
+    Register({"entry.factory", Factory, {.strictness = 1, .format = kVst3}}) &&
+    Register({"entry.interfaces", Interfaces, {.strictness = 1, .format = kVst3}}) &&
+    Register({"lifecycle.states", States, {.strictness = 2, .format = kVst3}}) &&
+    Register({"lifecycle.many", Many, {.strictness = 4, .timeoutSeconds = 120, .format = kVst3}});
+
+} // namespace
+
+} // namespace zhost::validate
