@@ -35,26 +35,28 @@ tresult VST3_CALL TEditorView::isPlatformTypeSupported(FIDString type) {
 }
 
 tresult VST3_CALL TEditorView::attached(void* parent, FIDString type) {
-  if (!parent || isPlatformTypeSupported(type) != kResultTrue)
-    return kInvalidArgument;
-  TModuleAdapter* module = FEffect->Module();
-  if (FAttached || !module || !FEffect->ClaimView(this))
-    return kResultFalse;
-  if (module->EditorOpen() || !module->OpenEditor(parent)) {
-    FEffect->ViewClosed(this);
-    return kResultFalse;
-  }
-  std::string whyNot;
-  FPump = StartViewPump(*this, FFrame.get(), FEffect->Handler(), module->EditorEventDescriptor(),
-                        whyNot);
-  if (!FPump) {
-    module->CloseEditor();
-    FEffect->ViewClosed(this);
-    std::cerr << "Zintrax: the editor cannot be shown: " << whyNot << ".\n";
-    return kResultFalse;
-  }
-  FAttached = true;
-  return kResultOk;
+  return Guarded(kInternalError, [&] {
+    if (!parent || isPlatformTypeSupported(type) != kResultTrue)
+      return kInvalidArgument;
+    TModuleAdapter* module = FEffect->Module();
+    if (FAttached || !module || !FEffect->ClaimView(this))
+      return kResultFalse;
+    if (module->EditorOpen() || !module->OpenEditor(parent)) {
+      FEffect->ViewClosed(this);
+      return kResultFalse;
+    }
+    std::string whyNot;
+    FPump = StartViewPump(*this, FFrame.get(), FEffect->Handler(), module->EditorEventDescriptor(),
+                          whyNot);
+    if (!FPump) {
+      module->CloseEditor();
+      FEffect->ViewClosed(this);
+      std::cerr << "Zintrax: the editor cannot be shown: " << whyNot << ".\n";
+      return kResultFalse;
+    }
+    FAttached = true;
+    return kResultOk;
+  });
 }
 
 tresult VST3_CALL TEditorView::removed() {

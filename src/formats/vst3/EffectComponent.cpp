@@ -7,7 +7,6 @@
 #include "formats/vst3/Texts.h"
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 using namespace vst3;
@@ -53,7 +52,7 @@ tresult VST3_CALL TEffect::initialize(FUnknown*) {
     };
     FModule = std::move(module);
     return kResultOk;
-  } catch (const std::exception&) {
+  } catch (...) {
     return kInternalError;
   }
 }
@@ -113,7 +112,7 @@ tresult VST3_CALL TEffect::setActive(TBool state) {
   if (state && !FModule->IsOpen()) {
     try {
       FModule->Open(FSampleRate, FMaxBlock);
-    } catch (const std::exception&) {
+    } catch (...) {
       return kInternalError;
     }
     // Opening starts the signal path afresh; it takes up the parameters' values again.
@@ -153,28 +152,30 @@ tresult VST3_CALL TEffect::setupProcessing(ProcessSetup* setup) {
 }
 
 tresult TEffect::GetComponentState(IBStream* state) {
-  if (!FModule)
-    return kNotInitialized;
-  TSavedSettings settings;
-  settings.Parameters = FModule->ParameterCount();
-  settings.Programs = FModule->ProgramCount();
-  settings.CurrentProgram = FModule->CurrentProgram();
-  for (int32_t program = 0; program < settings.Programs; ++program)
-    for (int32_t index = 0; index < settings.Parameters; ++index)
-      settings.Values.push_back(program == settings.CurrentProgram
-                                    ? FModule->Parameter(index)
-                                    : FModule->ProgramValue(program, index));
-  return WriteComponentState(state, settings) ? kResultOk : kResultFalse;
+  return Guarded(kInternalError, [&] {
+    if (!FModule)
+      return kNotInitialized;
+    TSavedSettings settings;
+    settings.Parameters = FModule->ParameterCount();
+    settings.Programs = FModule->ProgramCount();
+    settings.CurrentProgram = FModule->CurrentProgram();
+    for (int32_t program = 0; program < settings.Programs; ++program)
+      for (int32_t index = 0; index < settings.Parameters; ++index)
+        settings.Values.push_back(program == settings.CurrentProgram
+                                      ? FModule->Parameter(index)
+                                      : FModule->ProgramValue(program, index));
+    return WriteComponentState(state, settings) ? kResultOk : kResultFalse;
+  });
 }
 
 tresult TEffect::SetComponentState(IBStream* state) {
-  return ApplySettings(state) ? kResultOk : kResultFalse;
+  return Guarded(kInternalError, [&] { return ApplySettings(state) ? kResultOk : kResultFalse; });
 }
 
 tresult VST3_CALL TEffect::setComponentState(IBStream* state) {
   // The controller shares the component's module: the settings are applied once more, which
   // changes nothing when the component has just been given the same bytes.
-  return ApplySettings(state) ? kResultOk : kResultFalse;
+  return Guarded(kInternalError, [&] { return ApplySettings(state) ? kResultOk : kResultFalse; });
 }
 
 bool TEffect::ApplySettings(IBStream* state) {
@@ -197,7 +198,8 @@ bool TEffect::ApplySettings(IBStream* state) {
 }
 
 tresult TEffect::GetControllerState(IBStream* state) {
-  return WriteControllerState(state) ? kResultOk : kResultFalse;
+  return Guarded(kInternalError,
+                 [&] { return WriteControllerState(state) ? kResultOk : kResultFalse; });
 }
 
 tresult TEffect::SetControllerState(IBStream* state) {

@@ -41,67 +41,74 @@ int32 VST3_CALL TEffect::getParameterCount() {
 }
 
 tresult VST3_CALL TEffect::getParameterInfo(int32 paramIndex, ParameterInfo* info) {
-  if (!info || paramIndex < 0 || paramIndex >= getParameterCount())
-    return kInvalidArgument;
-  std::memset(info, 0, sizeof *info);
-  info->unitId = kRootUnitId;
-  if (paramIndex == FModule->ParameterCount()) {
-    info->id = kProgramParameter;
-    CopyText16(info->title, kProgramParameterTitle);
-    CopyText16(info->shortTitle, kProgramParameterTitle);
-    info->stepCount = FModule->ProgramCount() - 1;
-    info->defaultNormalizedValue = 0.0;
-    info->flags = kIsProgramChange | kIsList;
+  return Guarded(kInternalError, [&] {
+    if (!info || paramIndex < 0 || paramIndex >= getParameterCount())
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    info->unitId = kRootUnitId;
+    if (paramIndex == FModule->ParameterCount()) {
+      info->id = kProgramParameter;
+      CopyText16(info->title, kProgramParameterTitle);
+      CopyText16(info->shortTitle, kProgramParameterTitle);
+      info->stepCount = FModule->ProgramCount() - 1;
+      info->defaultNormalizedValue = 0.0;
+      info->flags = kIsProgramChange | kIsList;
+      return kResultOk;
+    }
+    const TParameterDescription& description =
+        PluginDescription().Parameters.at(size_t(paramIndex));
+    info->id = ParamID(paramIndex);
+    CopyText16(info->title, description.Name);
+    CopyText16(info->shortTitle, description.Name);
+    CopyText16(info->units, description.Units);
+    info->stepCount = 0; // every parameter of the module is continuous
+    info->defaultNormalizedValue = FModule->ToNormalizedPrecise(paramIndex, description.Default);
+    info->flags = description.CanBeAutomated ? kCanAutomate : kParameterNoFlags;
     return kResultOk;
-  }
-  const TParameterDescription& description = PluginDescription().Parameters.at(size_t(paramIndex));
-  info->id = ParamID(paramIndex);
-  CopyText16(info->title, description.Name);
-  CopyText16(info->shortTitle, description.Name);
-  CopyText16(info->units, description.Units);
-  info->stepCount = 0; // every parameter of the module is continuous
-  info->defaultNormalizedValue = FModule->ToNormalizedPrecise(paramIndex, description.Default);
-  info->flags = description.CanBeAutomated ? kCanAutomate : kParameterNoFlags;
-  return kResultOk;
+  });
 }
 
 tresult VST3_CALL TEffect::getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                                  String128 string) {
-  if (!string || std::isnan(valueNormalized))
-    return kInvalidArgument;
-  const double value = std::clamp(valueNormalized, 0.0, 1.0);
-  if (IsProgramParameter(id)) {
-    CopyText16(string, FModule->ProgramName(NormalizedToProgram(value)));
+  return Guarded(kInternalError, [&] {
+    if (!string || std::isnan(valueNormalized))
+      return kInvalidArgument;
+    const double value = std::clamp(valueNormalized, 0.0, 1.0);
+    if (IsProgramParameter(id)) {
+      CopyText16(string, FModule->ProgramName(NormalizedToProgram(value)));
+      return kResultOk;
+    }
+    const int32_t index = ParameterIndex(id);
+    if (index < 0)
+      return kInvalidArgument;
+    CopyText16(string, FModule->ParameterDisplayFor(index, FModule->MappedValue(index, value)));
     return kResultOk;
-  }
-  const int32_t index = ParameterIndex(id);
-  if (index < 0)
-    return kInvalidArgument;
-  CopyText16(string, FModule->ParameterDisplayFor(index, FModule->MappedValue(index, value)));
-  return kResultOk;
+  });
 }
 
 tresult VST3_CALL TEffect::getParamValueByString(ParamID id, TChar* string,
                                                  ParamValue* valueNormalized) {
-  if (!string || !valueNormalized)
-    return kInvalidArgument;
-  const std::string text = ReadText16(string);
-  if (IsProgramParameter(id)) {
-    for (int32_t program = 0; program < FModule->ProgramCount(); ++program)
-      if (FModule->ProgramName(program) == text) {
-        *valueNormalized = ProgramToNormalized(program);
-        return kResultOk;
-      }
-    return kResultFalse;
-  }
-  const int32_t index = ParameterIndex(id);
-  if (index < 0)
-    return kInvalidArgument;
-  const std::optional<float> value = FModule->ParseParameter(index, text);
-  if (!value)
-    return kResultFalse;
-  *valueNormalized = FModule->ToNormalizedPrecise(index, *value);
-  return kResultOk;
+  return Guarded(kInternalError, [&] {
+    if (!string || !valueNormalized)
+      return kInvalidArgument;
+    const std::string text = ReadText16(string);
+    if (IsProgramParameter(id)) {
+      for (int32_t program = 0; program < FModule->ProgramCount(); ++program)
+        if (FModule->ProgramName(program) == text) {
+          *valueNormalized = ProgramToNormalized(program);
+          return kResultOk;
+        }
+      return kResultFalse;
+    }
+    const int32_t index = ParameterIndex(id);
+    if (index < 0)
+      return kInvalidArgument;
+    const std::optional<float> value = FModule->ParseParameter(index, text);
+    if (!value)
+      return kResultFalse;
+    *valueNormalized = FModule->ToNormalizedPrecise(index, *value);
+    return kResultOk;
+  });
 }
 
 ParamValue VST3_CALL TEffect::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
@@ -157,9 +164,11 @@ tresult VST3_CALL TEffect::setComponentHandler(IComponentHandler* handler) {
 }
 
 IPlugView* VST3_CALL TEffect::createView(FIDString name) {
-  if (!FModule || !FModule->HasEditor() || !name || std::strcmp(name, kEditorViewType) != 0)
-    return nullptr;
-  return new TEditorView(this);
+  return Guarded(static_cast<IPlugView*>(nullptr), [&]() -> IPlugView* {
+    if (!FModule || !FModule->HasEditor() || !name || std::strcmp(name, kEditorViewType) != 0)
+      return nullptr;
+    return new TEditorView(this);
+  });
 }
 
 bool TEffect::ClaimView(TEditorView* view) {
@@ -195,11 +204,13 @@ tresult VST3_CALL TEffect::getProgramListInfo(int32 listIndex, ProgramListInfo* 
 
 tresult VST3_CALL TEffect::getProgramName(ProgramListID listId, int32 programIndex,
                                           String128 name) {
-  if (!name || !FModule || listId != kProgramList || programIndex < 0 ||
-      programIndex >= FModule->ProgramCount())
-    return kInvalidArgument;
-  CopyText16(name, FModule->ProgramName(programIndex));
-  return kResultOk;
+  return Guarded(kInternalError, [&] {
+    if (!name || !FModule || listId != kProgramList || programIndex < 0 ||
+        programIndex >= FModule->ProgramCount())
+      return kInvalidArgument;
+    CopyText16(name, FModule->ProgramName(programIndex));
+    return kResultOk;
+  });
 }
 
 tresult VST3_CALL TEffect::selectUnit(UnitID unitId) {

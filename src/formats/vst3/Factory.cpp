@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <exception>
 
 using namespace vst3;
 
@@ -93,12 +92,9 @@ public:
     *obj = nullptr;
     if (!SameUid(cid, TEffect::kClassId))
       return kNoInterface;
-    TEffect* effect = nullptr;
-    try {
-      effect = new TEffect;
-    } catch (const std::exception&) {
+    TEffect* effect = Guarded(static_cast<TEffect*>(nullptr), [] { return new TEffect; });
+    if (!effect)
       return kOutOfMemory;
-    }
     const tresult answer = effect->queryInterface(iid, obj);
     effect->release(); // the caller's reference, if any, is the one queryInterface added
     return answer;
@@ -119,7 +115,14 @@ private:
 } // namespace
 
 const TModuleDescription& PluginDescription() {
-  static const TModuleDescription description = TModuleAdapter::Describe();
+  // A module that cannot be built describes nothing; creating an instance then fails as well.
+  static const TModuleDescription description = [] {
+    try {
+      return TModuleAdapter::Describe();
+    } catch (...) {
+      return TModuleDescription{};
+    }
+  }();
   return description;
 }
 

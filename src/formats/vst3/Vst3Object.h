@@ -94,6 +94,16 @@ inline const char* IidOf(const Uid& uid) {
   return reinterpret_cast<const char*>(uid.data());
 }
 
+// Runs body and answers what it answers; an exception it throws is answered as failure instead,
+// so that none crosses the interface.
+template <class Body, class Result> Result Guarded(Result failure, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return failure;
+  }
+}
+
 // Asks from for interface Q; an empty reference when it has none.
 template <class Q> TRef<Q> Query(FUnknown* from) {
   void* obj = nullptr;
