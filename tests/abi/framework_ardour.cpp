@@ -2,6 +2,7 @@
 // it, inserts it on a stereo track behind a sine generator and exports one second. Skipped
 // with a message where Ardour is not installed, and for builds Ardour cannot load (32-bit,
 // sanitizers).
+#include "ArdourSession.h"
 #include "framework/DAEffect.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* kArdourLua = "/usr/bin/ardour7-lua";
+using ardour::kArdourLua;
+using ardour::ReadFile;
 constexpr const char* kScanner = "/usr/lib/ardour7/ardour-vst-scanner";
 
 bool SanitizedBuild() {
@@ -32,11 +34,6 @@ bool SanitizedBuild() {
 #endif
 #endif
   return false;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The 16-bit samples after the header of a canonical WAV file.
@@ -83,31 +80,18 @@ protected:
   // Exports one second of a sine through the track, with or without Zintrax behind it.
   std::string Export(const std::string& name, bool withZintrax) {
     const std::string session = (dir / ("session-" + name)).string();
-    std::ostringstream lua;
-    lua << "AudioEngine:set_backend('None (Dummy)', '', '')\n"
-        << "AudioEngine:start(false)\n"
-        << "assert(create_session('" << session << "', 'zintrax', 48000))\n"
-        << "local track = Session:new_audio_track(1, 2, nil, 1, 'fx', "
-        << "ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()\n"
-        << "local gen = ARDOUR.LuaAPI.new_luaproc(Session, 'SinGen')\n"
-        << "assert(not gen:isnil())\n"
-        << "assert(track:add_processor_by_index(gen, 0, nil, true) == 0)\n";
+    std::ostringstream insert;
     if (withZintrax)
-      lua << "local fx = ARDOUR.LuaAPI.new_plugin(Session, '" << FourCharCode('Z', 'n', 't', 'x')
-          << "', ARDOUR.PluginType.LXVST, '')\n"
-          << "assert(not fx:isnil(), 'Zintrax not found')\n"
-          << "assert(track:add_processor_by_index(fx, 1, nil, true) == 0)\n"
-          << "assert(ARDOUR.LuaAPI.set_processor_param(fx, 1, 0.75))\n"
-          << "print('inserted ' .. track:nth_plugin(1):display_name())\n";
-    lua << "local ex = Session:simple_export()\n"
-        << "ex:set_name('" << name << "')\n"
-        << "ex:set_folder('" << (dir / "out").string() << "')\n"
-        << "ex:set_range(0, 48000)\n"
-        << "assert(ex:set_preset('75969a1c-3133-4694-864b-a1fa50e43348'))\n"
-        << "assert(ex:check_outputs())\n"
-        << "assert(ex:run_export())\n";
+      insert << "local fx = ARDOUR.LuaAPI.new_plugin(Session, '" << FourCharCode('Z', 'n', 't', 'x')
+             << "', ARDOUR.PluginType.LXVST, '')\n"
+             << "assert(not fx:isnil(), 'Zintrax not found')\n"
+             << "assert(track:add_processor_by_index(fx, 1, nil, true) == 0)\n"
+             << "assert(ARDOUR.LuaAPI.set_processor_param(fx, 1, 0.75))\n"
+             << "print('inserted ' .. track:nth_plugin(1):display_name())\n";
+    const std::string lua =
+        ardour::ExportScript(session, insert.str(), name, (dir / "out").string());
     const fs::path script = dir / (name + ".lua");
-    std::ofstream(script) << lua.str();
+    std::ofstream(script) << lua;
     // ardour7-lua itself now and then aborts while it tears down ("double free"), also with no
     // plug-in at all, more often on a loaded machine; a run counts when one of five attempts ends
     // cleanly.

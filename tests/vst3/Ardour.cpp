@@ -3,6 +3,7 @@
 // plug-in with the same seed and values. Ardour's renders are not sample-reproducible (the
 // number of blocks it runs before the region varies), so they are compared within a tolerance.
 // Skipped with a message where Ardour is not installed.
+#include "ArdourSession.h"
 #include "AudioFile.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* kArdourLua = "/usr/bin/ardour7-lua";
+using ardour::kArdourLua;
+using ardour::ReadFile;
 constexpr const char* kScanner = "/usr/lib/ardour7/ardour-vst3-scanner";
 constexpr const char* kClassId = "5A6E7478565354334D6572726F776C6B";
 constexpr const char* kSeed = "4242";
@@ -35,11 +37,6 @@ constexpr const char* kSeed = "4242";
 // with the state after opening.
 constexpr double kNormalised[4] = {0.75, 0.25, 0.25, 0.75};
 constexpr double kPlain[4] = {575.0, 2.0, 0.25, 0.75};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The samples of an audio file, interleaved; none when it cannot be read.
 std::vector<double> Samples(const fs::path& path) {
@@ -121,30 +118,18 @@ protected:
   std::vector<double> Render(const std::string& name, const std::string& type,
                              const std::string& id, const double (&values)[4]) {
     const std::string session = (dir / ("session-" + name)).string();
-    std::ostringstream lua;
-    lua << "AudioEngine:set_backend('None (Dummy)', '', '')\n"
-        << "AudioEngine:start(false)\n"
-        << "assert(create_session('" << session << "', 'zintrax', 48000))\n"
-        << "local track = Session:new_audio_track(1, 2, nil, 1, 'fx', "
-        << "ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()\n"
-        << "local gen = ARDOUR.LuaAPI.new_luaproc(Session, 'SinGen')\n"
-        << "assert(track:add_processor_by_index(gen, 0, nil, true) == 0)\n"
-        << "local fx = ARDOUR.LuaAPI.new_plugin(Session, '" << id << "', ARDOUR.PluginType." << type
-        << ", '')\n"
-        << "assert(not fx:isnil(), 'Zintrax not found')\n"
-        << "assert(track:add_processor_by_index(fx, 1, nil, true) == 0)\n";
+    std::ostringstream insert;
+    insert << "local fx = ARDOUR.LuaAPI.new_plugin(Session, '" << id << "', ARDOUR.PluginType."
+           << type << ", '')\n"
+           << "assert(not fx:isnil(), 'Zintrax not found')\n"
+           << "assert(track:add_processor_by_index(fx, 1, nil, true) == 0)\n";
     for (int i = 0; i < 4; ++i)
-      lua << "assert(ARDOUR.LuaAPI.set_processor_param(fx, " << i << ", " << values[i] << "))\n";
-    lua << "print('inserted ' .. track:nth_plugin(1):display_name())\n"
-        << "local ex = Session:simple_export()\n"
-        << "ex:set_name('" << name << "')\n"
-        << "ex:set_folder('" << (dir / "out").string() << "')\n"
-        << "ex:set_range(0, 48000)\n"
-        << "assert(ex:set_preset('75969a1c-3133-4694-864b-a1fa50e43348'))\n"
-        << "assert(ex:check_outputs())\n"
-        << "assert(ex:run_export())\n";
+      insert << "assert(ARDOUR.LuaAPI.set_processor_param(fx, " << i << ", " << values[i] << "))\n";
+    insert << "print('inserted ' .. track:nth_plugin(1):display_name())\n";
+    const std::string lua =
+        ardour::ExportScript(session, insert.str(), name, (dir / "out").string());
     const fs::path script = dir / (name + ".lua");
-    std::ofstream(script) << lua.str();
+    std::ofstream(script) << lua;
     // ardour7-lua now and then aborts in its own teardown after the export: the exported file
     // is what counts, and only a run that ended before it is tried again.
     const fs::path out = dir / "out" / (name + ".wav");

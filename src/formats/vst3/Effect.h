@@ -167,6 +167,4 @@ private:
   TEditorView* FView = nullptr; // the open view; it holds a reference to this object
   float FSampleRate = 44100.0f;
   int32_t FMaxBlock = 1024;
-  bool FInputActive = true;
-  bool FOutputActive = true;
 };

@@ -99,10 +99,11 @@ tresult VST3_CALL TEffect::getRoutingInfo(RoutingInfo*, RoutingInfo*) {
   return kNotImplemented;
 }
 
-tresult VST3_CALL TEffect::activateBus(int32 type, int32 dir, int32 index, TBool state) {
+// The buses are processed whether a host activates them or not: a host that leaves them
+// inactive hands no buffers, and a missing buffer reads as silence and takes nothing.
+tresult VST3_CALL TEffect::activateBus(int32 type, int32 dir, int32 index, TBool) {
   if (type != kAudio || (dir != kInput && dir != kOutput) || index != 0)
     return kInvalidArgument;
-  (dir == kInput ? FInputActive : FOutputActive) = state != 0;
   return kResultOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string_view>
 
 using namespace vst3;
 
@@ -50,40 +51,13 @@ public:
   int32 VST3_CALL countClasses() override { return 1; }
 
   tresult VST3_CALL getClassInfo(int32 index, PClassInfo* info) override {
-    if (!info || index != 0)
-      return kInvalidArgument;
-    std::memset(info, 0, sizeof *info);
-    Common(*info);
-    CopyText8(info->name, sizeof info->name, PluginDescription().Name);
-    return kResultOk;
+    return Describe(index, info);
   }
-
   tresult VST3_CALL getClassInfo2(int32 index, PClassInfo2* info) override {
-    if (!info || index != 0)
-      return kInvalidArgument;
-    std::memset(info, 0, sizeof *info);
-    Common(*info);
-    const TModuleDescription& description = PluginDescription();
-    CopyText8(info->name, sizeof info->name, description.Name);
-    CopyText8(info->subCategories, sizeof info->subCategories, kSubCategories);
-    CopyText8(info->vendor, sizeof info->vendor, description.Vendor);
-    CopyText8(info->version, sizeof info->version, ZINTRAX_VERSION);
-    CopyText8(info->sdkVersion, sizeof info->sdkVersion, kSdkVersion);
-    return kResultOk;
+    return Describe(index, info);
   }
-
   tresult VST3_CALL getClassInfoUnicode(int32 index, PClassInfoW* info) override {
-    if (!info || index != 0)
-      return kInvalidArgument;
-    std::memset(info, 0, sizeof *info);
-    Common(*info);
-    const TModuleDescription& description = PluginDescription();
-    CopyText16(info->name, 64, description.Name);
-    CopyText8(info->subCategories, sizeof info->subCategories, kSubCategories);
-    CopyText16(info->vendor, 64, description.Vendor);
-    CopyText16(info->version, 64, ZINTRAX_VERSION);
-    CopyText16(info->sdkVersion, 64, kSdkVersion);
-    return kResultOk;
+    return Describe(index, info);
   }
 
   tresult VST3_CALL createInstance(FIDString cid, FIDString iid, void** obj) override {
@@ -105,10 +79,32 @@ public:
 private:
   std::atomic<uint32> FHeld{1};
 
-  template <class Info> static void Common(Info& info) {
-    std::memcpy(info.cid, TEffect::kClassId.data(), 16);
-    info.cardinality = kManyInstances;
-    CopyText8(info.category, sizeof info.category, kAudioModuleClass);
+  // Texts into the 8-bit or 16-bit fields of a class record.
+  template <std::size_t N> static void Copy(char8 (&field)[N], std::string_view text) {
+    CopyText8(field, N, text);
+  }
+  template <std::size_t N> static void Copy(char16 (&field)[N], std::string_view text) {
+    CopyText16(field, N, text);
+  }
+
+  // The one class's record; for the records that have them (PClassInfo2, PClassInfoW) its
+  // sub-categories, vendor and versions too.
+  template <class Info> static tresult Describe(int32 index, Info* info) {
+    if (!info || index != 0)
+      return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    std::memcpy(info->cid, TEffect::kClassId.data(), 16);
+    info->cardinality = kManyInstances;
+    Copy(info->category, kAudioModuleClass);
+    const TModuleDescription& description = PluginDescription();
+    Copy(info->name, description.Name);
+    if constexpr (requires { info->sdkVersion; }) {
+      Copy(info->subCategories, kSubCategories);
+      Copy(info->vendor, description.Vendor);
+      Copy(info->version, ZINTRAX_VERSION);
+      Copy(info->sdkVersion, kSdkVersion);
+    }
+    return kResultOk;
   }
 };
 

@@ -3,11 +3,11 @@
 // that give no run loop or tear their window down first; nothing of it may be left behind.
 #include "EditorHost.h"
 #include "HostWindow.h"
+#include "ProcessResources.h"
 #include "Validation.h"
 #include "Vst3Subject.h"
 
 #include <X11/Xlib.h>
-#include <dirent.h>
 
 #include <memory>
 #include <string>
@@ -18,16 +18,6 @@ namespace zhost::validate {
 namespace {
 
 using namespace vst3;
-
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir))
-      ++count;
-    closedir(dir);
-  }
-  return count;
-}
 
 unsigned Children(HostWindow& window) {
   ::Window root = 0, parent = 0, *children = nullptr;
@@ -73,7 +63,7 @@ struct AttachedView {
 void Attach(Context& context) {
   XErrorsSeen();
   const Vst3Subject subject(context.PluginPath());
-  const int descriptors = OpenDescriptors();
+  const int descriptors = ProcessResources::Measure().descriptors;
   {
     AttachedView host(context, *subject.plugin->controller, true);
     if (host.view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) != kResultTrue)
@@ -96,8 +86,8 @@ void Attach(Context& context) {
     if (Children(*host.window) != 0)
       context.Fail("the view's window is still there after removed");
   }
-  if (OpenDescriptors() != descriptors)
-    context.Fail(std::to_string(OpenDescriptors() - descriptors) +
+  if (ProcessResources::Measure().descriptors != descriptors)
+    context.Fail(std::to_string(ProcessResources::Measure().descriptors - descriptors) +
                  " file descriptors left open by the editor");
   if (XErrorsSeen() > 0)
     context.Fail(std::to_string(XErrorsSeen()) + " X errors");
