@@ -296,7 +296,7 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 const char* UsageText() {
-  return R"(zintrax-host: a command-line host for VST 2.x and LV2 plug-ins (Zintrax by default)
+  return R"(zintrax-host: a command-line host for VST 2.x, VST3 and LV2 plug-ins (Zintrax by default)
 
 Usage:
   zintrax-host info [PLUGIN]
@@ -311,12 +311,12 @@ Usage:
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.
   zintrax-host validate [PLUGIN] [options]
-      Runs a suite of tests against any VST 2.x or LV2 plug-in, each in a process of its own,
+      Runs a suite of tests against any VST 2.x, VST3 or LV2 plug-in, each in a process of its own,
       and prints one line per test (PASS name, FAIL name: what and where, SKIP name: why),
       then "N passed, N failed". A crash or hang of the plug-in fails the test it happened in.
 
-Every command takes the plug-in (a VST 2.x library, an LV2 bundle folder such as Zintrax.lv2,
-or an LV2 plug-in's URI as lv2ls lists it) the same two ways: as an argument of its own
+Every command takes the plug-in (a VST 2.x library, a VST3 bundle such as Zintrax.vst3, an LV2
+bundle folder such as Zintrax.lv2, or an LV2 plug-in's URI as lv2ls lists it) the same two ways: as an argument of its own
 (zintrax-host snapshot Zintrax.so --out editor.png) or as --plugin PATH. Without one it
 loads Zintrax.so from beside this program: <prefix>/lib/vst/Zintrax.so when installed in
 <prefix>/bin, else, in a build folder, the one built with it.
