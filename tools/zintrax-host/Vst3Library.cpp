@@ -56,7 +56,8 @@ std::string Vst3Library::BinaryPath(const std::string& bundle) {
 #endif
 }
 
-Vst3Library::Vst3Library(const std::string& bundle) : FBinary(BinaryPath(bundle)) {
+Vst3Library::Vst3Library(const std::string& bundle, const Vst3Step& step)
+    : FBinary(BinaryPath(bundle)) {
   std::error_code error;
   if (!fs::exists(bundle, error))
     throw HostError(bundle + ": no such bundle");
@@ -68,7 +69,9 @@ Vst3Library::Vst3Library(const std::string& bundle) : FBinary(BinaryPath(bundle)
     throw HostError(FBinary + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")");
   using Entry = bool (*)();
   if (auto* entry = reinterpret_cast<Entry>(Symbol("InitDll")); entry) {
-    if (!entry()) {
+    bool entered = false;
+    RunStep(step, "InitDll", [&] { entered = entry(); });
+    if (!entered) {
       FreeLibrary(static_cast<HMODULE>(FLibrary));
       throw HostError(FBinary + ": InitDll refused");
     }
@@ -86,19 +89,27 @@ Vst3Library::Vst3Library(const std::string& bundle) : FBinary(BinaryPath(bundle)
     dlclose(FLibrary);
     throw HostError(FBinary + ": ModuleEntry or ModuleExit is missing");
   }
-  if (!entry(FLibrary)) {
+  bool entered = false;
+  RunStep(step, "ModuleEntry", [&] { entered = entry(FLibrary); });
+  if (!entered) {
     dlclose(FLibrary);
     throw HostError(FBinary + ": ModuleEntry refused");
   }
   FEntered = true;
 #endif
   auto* getFactory = reinterpret_cast<GetFactoryProc>(Symbol("GetPluginFactory"));
-  FFactory = getFactory ? getFactory() : nullptr;
+  if (getFactory)
+    RunStep(step, "GetPluginFactory", [&] { FFactory = getFactory(); });
   if (!FFactory) {
     Unload();
     throw HostError(FBinary + (getFactory ? ": GetPluginFactory answered no factory"
                                           : ": GetPluginFactory is missing"));
   }
+  RunStep(step, "the factory's countClasses, getClassInfo and getClassInfo2",
+          [&] { ReadClasses(); });
+}
+
+void Vst3Library::ReadClasses() {
   TRef<IPluginFactory2> factory2 = Query<IPluginFactory2>(FFactory);
   for (int32 i = 0; i < FFactory->countClasses(); ++i) {
     PClassInfo info{};

@@ -6,10 +6,23 @@
 #include "formats/vst3/Vst3Audio.h"
 #include "formats/vst3/Vst3Object.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace zhost {
+
+// Runs one named step of loading or setting up a plug-in (a call, or a few made together); a
+// validator hands in one that checks around each step. An empty one just runs them.
+using Vst3Step = std::function<void(const std::string& step, const std::function<void()>& call)>;
+
+inline void RunStep(const Vst3Step& step, const std::string& name,
+                    const std::function<void()>& call) {
+  if (step)
+    step(name, call);
+  else
+    call();
+}
 
 struct Vst3Class {
   vst3::Uid cid{};
@@ -19,8 +32,9 @@ struct Vst3Class {
 class Vst3Library {
 public:
   // Loads the bundle (a folder NAME.vst3; on Windows also a single NAME.vst3 library); throws
-  // HostError with the reason.
-  explicit Vst3Library(const std::string& bundle);
+  // HostError with the reason. Entering the module, asking for its factory and reading its
+  // classes are steps.
+  explicit Vst3Library(const std::string& bundle, const Vst3Step& step = {});
   ~Vst3Library();
   Vst3Library(const Vst3Library&) = delete;
   Vst3Library& operator=(const Vst3Library&) = delete;
@@ -41,6 +55,7 @@ public:
   }
 
 private:
+  void ReadClasses();
   void Unload();
   void* CreateRaw(const vst3::Uid& cid, const vst3::Uid& iid) const;
   void* Symbol(const char* name) const;

@@ -18,37 +18,44 @@ int32 MainChannels(IComponent& component, int32 direction) {
 }
 } // namespace
 
-Vst3Plugin::Vst3Plugin(const Vst3Library& library, const Uid& cid)
+Vst3Plugin::Vst3Plugin(const Vst3Library& library, const Uid& cid, const Vst3Step& step)
     : context(TRef<Vst3HostApplication>::Adopt(new Vst3HostApplication)),
-      handler(TRef<Vst3ComponentHandler>::Adopt(new Vst3ComponentHandler)),
-      component(library.Create<IComponent>(cid)) {
-  if (component->initialize(context.get()) != kResultOk)
+      handler(TRef<Vst3ComponentHandler>::Adopt(new Vst3ComponentHandler)) {
+  RunStep(step, "createInstance", [&] { component = library.Create<IComponent>(cid); });
+  tresult initialized = kResultFalse;
+  RunStep(step, "initialize", [&] { initialized = component->initialize(context.get()); });
+  if (initialized != kResultOk)
     throw HostError(library.Binary() + ": the component refused to initialize");
-  processor = Query<IAudioProcessor>(component.get());
-  controller = Query<IEditController>(component.get());
-  if (!controller) {
-    Uid controllerId{};
-    if (component->getControllerClassId(controllerId.data()) != kResultOk)
-      throw HostError(library.Binary() + ": the plug-in has no edit controller");
-    controller = library.Create<IEditController>(controllerId);
-    separateController = true;
-    if (controller->initialize(context.get()) != kResultOk)
-      throw HostError(library.Binary() + ": the edit controller refused to initialize");
-    auto state = TRef<Vst3MemoryStream>::Adopt(new Vst3MemoryStream(ComponentState()));
-    controller->setComponentState(state.get());
-  }
+  RunStep(step, "queryInterface", [&] {
+    processor = Query<IAudioProcessor>(component.get());
+    controller = Query<IEditController>(component.get());
+  });
+  if (!controller)
+    RunStep(step, "the controller's createInstance, initialize and setComponentState",
+            [&] { MakeController(library); });
   if (!processor)
     throw HostError(library.Binary() + ": the component is no audio processor");
-  controller->setComponentHandler(handler.get());
-  inputChannels = MainChannels(*component, kInput);
-  outputChannels = MainChannels(*component, kOutput);
+  RunStep(step, "setComponentHandler", [&] { controller->setComponentHandler(handler.get()); });
+  RunStep(step, "getBusCount and getBusInfo", [&] {
+    inputChannels = MainChannels(*component, kInput);
+    outputChannels = MainChannels(*component, kOutput);
+  });
+}
+
+void Vst3Plugin::MakeController(const Vst3Library& library) {
+  Uid controllerId{};
+  if (component->getControllerClassId(controllerId.data()) != kResultOk)
+    throw HostError(library.Binary() + ": the plug-in has no edit controller");
+  controller = library.Create<IEditController>(controllerId);
+  separateController = true;
+  if (controller->initialize(context.get()) != kResultOk)
+    throw HostError(library.Binary() + ": the edit controller refused to initialize");
+  auto state = TRef<Vst3MemoryStream>::Adopt(new Vst3MemoryStream(ComponentState()));
+  controller->setComponentState(state.get());
 }
 
 Vst3Plugin::~Vst3Plugin() {
-  if (FActive) {
-    processor->setProcessing(false);
-    component->setActive(false);
-  }
+  Stop();
   if (controller) {
     controller->setComponentHandler(nullptr);
     if (separateController)
@@ -57,17 +64,31 @@ Vst3Plugin::~Vst3Plugin() {
   component->terminate();
 }
 
-void Vst3Plugin::Start(double sampleRate, int32_t maxBlock) {
-  component->activateBus(kAudio, kInput, 0, true);
-  component->activateBus(kAudio, kOutput, 0, true);
-  ProcessSetup setup{kRealtime, kSample32, maxBlock, sampleRate};
-  if (processor->canProcessSampleSize(kSample32) != kResultTrue ||
-      processor->setupProcessing(&setup) != kResultOk)
+void Vst3Plugin::Start(double sampleRate, int32_t maxBlock, const Vst3Step& step) {
+  tresult result = kResultFalse;
+  RunStep(step, "activateBus, canProcessSampleSize and setupProcessing", [&] {
+    component->activateBus(kAudio, kInput, 0, true);
+    component->activateBus(kAudio, kOutput, 0, true);
+    ProcessSetup setup{kRealtime, kSample32, maxBlock, sampleRate};
+    result = processor->canProcessSampleSize(kSample32) == kResultTrue
+                 ? processor->setupProcessing(&setup)
+                 : kResultFalse;
+  });
+  if (result != kResultOk)
     throw HostError("the plug-in refused 32-bit processing at this rate and block size");
-  if (component->setActive(true) != kResultOk)
+  RunStep(step, "setActive(true)", [&] { result = component->setActive(true); });
+  if (result != kResultOk)
     throw HostError("the plug-in refused to become active");
   FActive = true;
-  processor->setProcessing(true);
+  RunStep(step, "setProcessing(true)", [&] { processor->setProcessing(true); });
+}
+
+void Vst3Plugin::Stop(const Vst3Step& step) {
+  if (!FActive)
+    return;
+  FActive = false;
+  RunStep(step, "setProcessing(false)", [&] { processor->setProcessing(false); });
+  RunStep(step, "setActive(false)", [&] { component->setActive(false); });
 }
 
 tresult Vst3Plugin::Process(const float* const* inputs, float* const* outputs, int32_t frames,

@@ -15,14 +15,17 @@ namespace zhost {
 
 class Vst3Plugin {
 public:
-  // Throws HostError when the instance cannot be made or refuses to initialise.
-  explicit Vst3Plugin(const Vst3Library& library, const vst3::Uid& cid);
+  // Throws HostError when the instance cannot be made or refuses to initialise. Making it,
+  // initialising it, setting up its controller and reading its buses are steps.
+  explicit Vst3Plugin(const Vst3Library& library, const vst3::Uid& cid, const Vst3Step& step = {});
   ~Vst3Plugin();
   Vst3Plugin(const Vst3Plugin&) = delete;
   Vst3Plugin& operator=(const Vst3Plugin&) = delete;
 
-  // setupProcessing with 32-bit samples, then setActive and setProcessing.
-  void Start(double sampleRate, int32_t maxBlock);
+  // setupProcessing with 32-bit samples, then setActive and setProcessing, each a step.
+  void Start(double sampleRate, int32_t maxBlock, const Vst3Step& step = {});
+  // setProcessing(false), then setActive(false), each a step; as the destructor does.
+  void Stop(const Vst3Step& step = {});
   bool Active() const { return FActive; }
   // One block through the main buses; changes may be null.
   vst3::tresult Process(const float* const* inputs, float* const* outputs, int32_t frames,
@@ -42,6 +45,10 @@ public:
   int32_t outputChannels = 0;
 
 private:
+  // The controller of a plug-in whose component is not its own controller: made from the class
+  // the component names, initialised and given the component's state.
+  void MakeController(const Vst3Library& library);
+
   bool FActive = false;
 };
 

@@ -49,12 +49,21 @@ void CheckLives(Context& context, const std::vector<std::pair<const char*, Life>
                  std::to_string(after.threads) + counted);
 }
 
-void CheckThreadsAfterClose(Context& context, const std::string& libraryPath,
-                            const ThreadedLife& life, const char* closeCall) {
+LibraryHold Dlopened(const std::string& libraryPath) {
+  return [libraryPath]() -> std::shared_ptr<void> {
+    void* library = dlopen(LibraryLoadPath(libraryPath).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+      return nullptr;
+    return std::shared_ptr<void>(library, [](void* handle) { dlclose(handle); });
+  };
+}
+
+void CheckThreadsAfterClose(Context& context, const LibraryHold& hold, const ThreadedLife& life,
+                            const char* closeCall) {
   constexpr std::chrono::seconds kPatience(2);
   const ThreadNames before = RunningThreads();
   // Held throughout, so that what the library starts when it is loaded is told apart.
-  void* library = dlopen(LibraryLoadPath(libraryPath).c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::shared_ptr<void> library = hold();
   const ThreadNames loaded = RunningThreads();
   ThreadNames during; // the most threads an instance had running at once
   const auto seen = [&] {
@@ -77,7 +86,7 @@ void CheckThreadsAfterClose(Context& context, const std::string& libraryPath,
   if (library == nullptr)
     return;
   context.Step("unloading the library");
-  dlclose(library);
+  library.reset();
   const ThreadNames stayed = ThreadsBesides(before, kPatience);
   if (!stayed.empty() && context.Failures() == 0)
     context.Fail(ThreadList(stayed) + " that the library started still running 2 s after it " +

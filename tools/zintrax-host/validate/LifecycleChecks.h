@@ -6,6 +6,7 @@
 #include "Validation.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,9 +29,16 @@ void CheckLives(Context& context, const std::vector<std::pair<const char*, Life>
 // its editor run, so that their threads are counted.
 using ThreadedLife = std::function<void(Context&, int life, const std::function<void()>& seen)>;
 
-// Holds the library at libraryPath loaded while two lives run, each of whose threads must be gone
-// 2 s after it ended, then unloads it: what the library started when loaded must then be gone.
-void CheckThreadsAfterClose(Context& context, const std::string& libraryPath,
-                            const ThreadedLife& life, const char* closeCall);
+// Loads the plug-in's library as a host does before its first instance and answers what keeps it
+// loaded: releasing that unloads it. Null when the library does not load.
+using LibraryHold = std::function<std::shared_ptr<void>()>;
+
+// A hold that is the library at libraryPath opened with dlopen.
+LibraryHold Dlopened(const std::string& libraryPath);
+
+// Holds the library loaded while two lives run, each of whose threads must be gone 2 s after it
+// ended, then unloads it: what the library started when loaded must then be gone.
+void CheckThreadsAfterClose(Context& context, const LibraryHold& hold, const ThreadedLife& life,
+                            const char* closeCall);
 
 } // namespace zhost::validate

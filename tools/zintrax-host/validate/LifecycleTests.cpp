@@ -112,7 +112,7 @@ void ThreadsAfterClose(Context& context) {
     c.Step("instance %d: effClose", number);
     plugin->Close();
   };
-  CheckThreadsAfterClose(context, context.PluginPath(), life, "effClose");
+  CheckThreadsAfterClose(context, Dlopened(context.PluginPath()), life, "effClose");
 }
 
 const bool registered =

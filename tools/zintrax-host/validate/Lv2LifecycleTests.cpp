@@ -108,7 +108,7 @@ void ThreadsAfterCleanup(Context& context) {
     seen();
     c.Step("instance %d: deactivate and cleanup", number);
   };
-  CheckThreadsAfterClose(context, binary, life, "cleanup");
+  CheckThreadsAfterClose(context, Dlopened(binary), life, "cleanup");
 }
 
 constexpr auto kLv2 = PluginFormat::Lv2;
