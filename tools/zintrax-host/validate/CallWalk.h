@@ -2,8 +2,12 @@
 // the library, the entry point, set-up and identity, every parameter's texts and values, programs
 // and chunks, the editor (with --gui), processing, teardown and unloading the library. For LV2:
 // loading the library, its descriptor, instantiate and connect_port, extension_data, activate,
-// runs with controls changed, the UI (with --gui), deactivate, cleanup and unloading. Each call is
-// handed to a checker that wraps it, so that a check that something must survive every kind of
+// runs with controls changed, the UI (with --gui), deactivate, cleanup and unloading. For VST3:
+// loading the library, ModuleEntry, the factory and its classes, the instance made and set up,
+// every parameter's values and texts, units and program lists, both states, the editor view and
+// its run-loop callbacks (with --gui), processing with parameter changes and a flush, and
+// deactivation, terminate and release, the factory's release, ModuleExit and unloading. Each call
+// is handed to a checker that wraps it, so that a check that something must survive every kind of
 // call (the floating-point state, the process's state) is written once, apart from the walks.
 #pragma once
 
@@ -20,6 +24,7 @@ using CheckedCall = std::function<void(const std::string& step, const std::funct
 
 void WalkEveryKindOfCall(Context& context, const CheckedCall& checked);
 void WalkEveryKindOfLv2Call(Context& context, const CheckedCall& checked);
+void WalkEveryKindOfVst3Call(Context& context, const CheckedCall& checked);
 
 using CallWalk = std::function<void(Context&, const CheckedCall&)>;
 

@@ -1,9 +1,9 @@
 // process: what a plug-in leaves changed in its host's process. After loading the library, after
-// the entry point or the descriptor, after every kind of call (the editor's or the UI's with
-// --gui) and after unloading, the locale, the signals' dispositions and the calling thread's mask,
-// the working directory, the file-creation mask, the environment, the resource limits, the
-// standard descriptors, the floating-point control state and Xlib's error handlers must be as they
-// were before it.
+// the entry point, the descriptor or the module's entry, after every kind of call (the editor's,
+// the UI's or the view's with --gui) and after unloading, the locale, the signals' dispositions
+// and the calling thread's mask, the working directory, the file-creation mask, the environment,
+// the resource limits, the standard descriptors, the floating-point control state and Xlib's
+// error handlers must be as they were before it.
 #include "CallWalk.h"
 #include "EditorHost.h"
 #include "ProcessState.h"
@@ -33,7 +33,10 @@ const bool registered =
     Register({"process.state", [](Context& c) { State(c, WalkEveryKindOfCall); }, {}}) &&
     Register({"process.state",
               [](Context& c) { State(c, WalkEveryKindOfLv2Call); },
-              {.format = PluginFormat::Lv2}});
+              {.format = PluginFormat::Lv2}}) &&
+    Register({"process.state",
+              [](Context& c) { State(c, WalkEveryKindOfVst3Call); },
+              {.format = PluginFormat::Vst3}});
 
 } // namespace
 

@@ -1,15 +1,13 @@
-// audio, realtime and threads of a VST3 plug-in: blocks at the usual rates and sizes and odd ones,
-// in place and not, with parameter changes inside them; blocks of no samples that only carry
-// changes; no allocator call and no call that can wait while it processes; and edits on another
-// thread while a block is processed.
-#include "AllocationCounter.h"
+// audio and threads of a VST3 plug-in: blocks at the usual rates and sizes and odd ones, in place
+// and not, with parameter changes inside them; blocks of no samples that only carry changes; and
+// edits, states saved and, with --gui, the editor view idled on the host's user-interface thread
+// while its audio thread processes.
 #include "AudioBlock.h"
-#include "BlockingCounter.h"
-#include "Validation.h"
 #include "Vst3Subject.h"
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,38 +17,6 @@ namespace zhost::validate {
 namespace {
 
 using namespace vst3;
-
-// The ids of the parameters a host may change while processing.
-std::vector<ParamID> Writable(IEditController& controller) {
-  std::vector<ParamID> ids;
-  for (int32 i = 0; i < controller.getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller.getParameterInfo(i, &info) == kResultOk && !(info.flags & kIsReadOnly))
-      ids.push_back(info.id);
-  }
-  return ids;
-}
-
-// A few points at random offsets of a block of `frames`, in ascending order per parameter.
-void RandomChanges(Context& context, const std::vector<ParamID>& ids, int32 frames,
-                   Vst3ParameterChanges& changes) {
-  changes.Clear();
-  if (ids.empty())
-    return;
-  for (int n = 0; n < 3; ++n) {
-    const ParamID id = ids[std::size_t(context.Between(0, int64_t(ids.size()) - 1))];
-    int32 offset = frames > 0 ? int32(context.Between(0, frames - 1)) : 0;
-    int32 count = 0;
-    if (IParamValueQueue* queue = changes.addParameterData(&id, &count))
-      if (queue->getPointCount() > 0) {
-        int32 last = 0;
-        ParamValue value = 0;
-        queue->getPoint(queue->getPointCount() - 1, &last, &value);
-        offset = std::max(offset, last);
-      }
-    changes.Add(id, offset, context.Uniform(0.0, 1.0));
-  }
-}
 
 void Blocks(Context& context) {
   const Vst3Subject subject(context.PluginPath());
@@ -111,49 +77,18 @@ void Flush(Context& context) {
     context.Fail("a block with nothing in it did not answer kResultOk");
 }
 
-// Allocator calls and calls that can wait in process, blocks of 512 frames and shorter with
-// changes in them, as a host's audio thread makes them.
-void Process(Context& context) {
-  if (!AllocationCounter::Available() || !BlockingCounter::Available())
-    context.Skip("this build's sanitizer owns the calls that are counted");
-  const Vst3Subject subject(context.PluginPath());
-  Vst3Plugin& plugin = *subject.plugin;
-  plugin.Start(44100.0, 512);
-  const std::vector<ParamID> ids = Writable(*plugin.controller);
-  AudioBlock block(plugin.inputChannels, plugin.outputChannels, 512);
-  auto changes = TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges);
-  uint64_t allocations = 0;
-  BlockingTally blocking;
-  const int rounds = context.Strictness() >= 8 ? 2000 : 400;
-  for (int round = 0; round <= rounds; ++round) {
-    const int32 frames = round % 7 == 0 ? int32(context.Between(0, 511)) : 512;
-    block.Noise(context.Random(), 0.5f, frames);
-    block.Ready(frames, true);
-    RandomChanges(context, ids, frames, *changes);
-    context.Step("process of %d frames, counted", frames);
-    AllocationCounter allocator;
-    BlockingCounter waits;
-    plugin.Process(block.Inputs(), block.Outputs(), frames, changes.get());
-    waits.Stop();
-    allocator.Stop();
-    if (round == 0)
-      continue; // the first block after activation may still settle in
-    allocations += allocator.Calls();
-    blocking.Add(waits);
-  }
-  if (allocations > 0)
-    context.Fail(std::to_string(allocations) + " allocator calls in " + std::to_string(rounds) +
-                 " blocks");
-  if (blocking.Total() > 0)
-    context.Fail("calls that can wait in process: " + blocking.Describe());
-}
-
-// The host's user-interface thread edits, reads and saves while its audio thread processes.
+// The host's user-interface thread edits, reads, saves and idles the view while its audio thread
+// processes.
 void Threads(Context& context) {
   const Vst3Subject subject(context.PluginPath());
   Vst3Plugin& plugin = *subject.plugin;
   plugin.Start(44100.0, 256);
   const std::vector<ParamID> ids = Writable(*plugin.controller);
+  std::unique_ptr<Vst3ViewHost> view;
+  if (context.Gui() && TRef<IPlugView>::Adopt(plugin.controller->createView(kEditorViewType))) {
+    context.Step("attaching the editor view");
+    view = std::make_unique<Vst3ViewHost>(*plugin.controller, Vst3ViewHost::Options{});
+  }
   std::atomic<bool> stop{false};
   std::atomic<int64_t> badBlocks{0};
   std::thread audio([&] {
@@ -181,9 +116,12 @@ void Threads(Context& context) {
     String128 text{};
     plugin.controller->getParamStringByValue(id, context.Uniform(0.0, 1.0), text);
     plugin.ComponentState();
+    if (view)
+      view->Turn(0);
   }
   stop.store(true);
   audio.join();
+  view.reset();
   if (badBlocks.load() > 0)
     context.Fail(std::to_string(badBlocks.load()) +
                  " blocks held samples no host accepts while another thread edited");
@@ -194,8 +132,6 @@ constexpr auto kVst3 = PluginFormat::Vst3;
 const bool registered =
     Register({"audio.blocks", Blocks, {.strictness = 1, .timeoutSeconds = 120, .format = kVst3}}) &&
     Register({"audio.flush", Flush, {.strictness = 1, .format = kVst3}}) &&
-    Register(
-        {"realtime.process", Process, {.strictness = 1, .timeoutSeconds = 60, .format = kVst3}}) &&
     Register({"threads.edits", Threads, {.strictness = 3, .format = kVst3}});
 
 } // namespace

@@ -1,6 +1,5 @@
-// entry and lifecycle of a VST3 bundle: the bundle's layout and the module's entry points, the
-// factory's classes and what it makes, the interfaces of an instance, and the states an instance
-// goes through, again and again.
+// entry, for VST3 bundles: the bundle's layout and the module's entry points, the factory's classes
+// and what it makes, and the interfaces of an instance.
 #include "Validation.h"
 #include "Vst3Subject.h"
 #include "formats/vst3/Texts.h"
@@ -142,63 +141,12 @@ void Interfaces(Context& context) {
     }
 }
 
-// The states a host takes an instance through, including those a scanner and a validator take
-// it through: deactivation of an instance never activated, terminate and initialize again.
-void States(Context& context) {
-  const Vst3Subject subject(context.PluginPath());
-  Vst3Plugin& plugin = *subject.plugin;
-  context.Step("setProcessing(false) and setActive(false) before any activation");
-  plugin.processor->setProcessing(false);
-  plugin.component->setActive(false);
-  const double rates[] = {1234.5678, 44100.0, 96000.0, 1234567.8};
-  for (int round = 0; round < 4; ++round) {
-    context.Step("round %d: setupProcessing, activate, deactivate, terminate, initialize", round);
-    ProcessSetup setup{kRealtime, kSample32, 512, rates[round]};
-    if (plugin.processor->setupProcessing(&setup) != kResultOk)
-      context.Fail("setupProcessing refused " + std::to_string(rates[round]) + " Hz");
-    if (round < 2) {
-      if (plugin.component->setActive(true) != kResultOk)
-        context.Fail("setActive(true) failed in round " + std::to_string(round));
-      plugin.processor->setProcessing(true);
-      plugin.processor->setProcessing(false);
-      plugin.component->setActive(false);
-    }
-    if (plugin.separateController)
-      plugin.controller->terminate();
-    if (plugin.component->terminate() != kResultOk)
-      context.Fail("terminate failed in round " + std::to_string(round));
-    if (plugin.component->initialize(plugin.context.get()) != kResultOk)
-      context.Abort("initialize after terminate failed in round " + std::to_string(round));
-    if (plugin.separateController)
-      plugin.controller->initialize(plugin.context.get());
-  }
-  context.Step("a block after the rounds");
-  plugin.Start(44100.0, 256);
-  std::vector<float> buffer(256 * 4);
-  const float* inputs[2] = {buffer.data(), buffer.data() + 256};
-  float* outputs[2] = {buffer.data() + 512, buffer.data() + 768};
-  if (plugin.Process(inputs, outputs, 256) != kResultOk)
-    context.Fail("process after four rounds of terminate and initialize failed");
-}
-
-void Many(Context& context) {
-  const Vst3Subject subject(context.PluginPath());
-  const int count = context.Strictness() >= 8 ? 500 : 100;
-  for (int i = 0; i < count; ++i) {
-    context.Step("instance %d of %d: made, set up, activated, released", i + 1, count);
-    auto plugin = subject.Another();
-    plugin->Start(44100.0, 64);
-  }
-}
-
 constexpr auto kVst3 = PluginFormat::Vst3;
 
 const bool registered =
     Register({"entry.bundle", Bundle, {.strictness = 1, .format = kVst3}}) &&
     Register({"entry.factory", Factory, {.strictness = 1, .format = kVst3}}) &&
-    Register({"entry.interfaces", Interfaces, {.strictness = 1, .format = kVst3}}) &&
-    Register({"lifecycle.states", States, {.strictness = 2, .format = kVst3}}) &&
-    Register({"lifecycle.many", Many, {.strictness = 4, .timeoutSeconds = 120, .format = kVst3}});
+    Register({"entry.interfaces", Interfaces, {.strictness = 1, .format = kVst3}});
 
 } // namespace
 

@@ -1,0 +1,114 @@
+// realtime, for VST3 plug-ins: no allocator call and no call that can wait in process, with
+// parameter changes inside the blocks, nor in setParamNormalized and getParamNormalized between
+// them; the caller's floating-point control state as it was after every kind of call, the view's
+// too with --gui; and the longest single block of 64 frames at 48 kHz.
+#include "AudioBlock.h"
+#include "AudioThreadChecks.h"
+#include "Vst3Subject.h"
+#include "WorstBlock.h"
+
+#include <string>
+
+namespace zhost::validate {
+
+namespace {
+
+using namespace vst3;
+
+// Blocks of 512 frames and shorter with changes inside them, and a parameter set and read between
+// them, as a host's audio thread makes them; what each kind of call did is counted: the first
+// process after setProcessing(true), process, setParamNormalized and getParamNormalized. The
+// host's own objects (the block's changes) are made before each call, outside the count.
+std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* counting) {
+  Vst3Subject subject(context.PluginPath());
+  Vst3Plugin& plugin = *subject.plugin;
+  plugin.Start(44100.0, 512);
+  IEditController& controller = *plugin.controller;
+  const std::vector<ParamID> ids = Writable(controller);
+  AudioBlock block(plugin.inputChannels, plugin.outputChannels, 512);
+  auto changes = TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges);
+  std::vector<CountedCalls> found{CountedCalls("the first process after setProcessing(true)"),
+                                  CountedCalls("process"), CountedCalls("setParamNormalized"),
+                                  CountedCalls("getParamNormalized")};
+  CountedCalls &first = found[0], &process = found[1], &set = found[2], &get = found[3];
+  const auto processBlock = [&](CountedCalls& calls, int32 frames) {
+    block.Noise(context.Random(), 0.5f, frames);
+    block.Ready(frames, true);
+    RandomChanges(context, ids, frames, *changes);
+    context.Step("%s of %d frames, %s counted", calls.what, frames, counting);
+    Counted(calls, [&] { plugin.Process(block.Inputs(), block.Outputs(), frames, changes.get()); });
+  };
+
+  processBlock(first, 512);
+  ForRounds(context, [&](int round) {
+    processBlock(process, round % 7 == 0 ? int32(context.Between(0, 511)) : 512);
+    if (ids.empty())
+      return;
+    const ParamID id = ids[static_cast<size_t>(context.Between(0, int64_t(ids.size()) - 1))];
+    const double value = context.Uniform(0.0, 1.0);
+    context.Step("setParamNormalized(%u, %g), %s counted", id, value, counting);
+    Counted(set, [&] { controller.setParamNormalized(id, value); });
+    context.Step("getParamNormalized(%u), %s counted", id, counting);
+    Counted(get, [&] { controller.getParamNormalized(id); });
+  });
+  return found;
+}
+
+// One run on a fresh instance: the same input, the same changes in every run, each a point at
+// the start of the block it changes.
+WorstBlockRun OneRun(Context& context, int blocks) {
+  Vst3Subject subject(context.PluginPath());
+  Vst3Plugin& plugin = *subject.plugin;
+  plugin.Start(kWorstBlockRate, kWorstBlockFrames);
+  const std::vector<ParamID> ids = Writable(*plugin.controller, true);
+  AudioBlock block(plugin.inputChannels, plugin.outputChannels, kWorstBlockFrames);
+  auto changes = TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges);
+  std::mt19937 random(context.Seed());
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  WorstBlockRun run;
+  run.wallUs.reserve(static_cast<size_t>(blocks));
+  run.changed.reserve(static_cast<size_t>(blocks));
+  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
+    block.Noise(random, 0.5f, kWorstBlockFrames);
+    block.Ready(kWorstBlockFrames, true);
+    const bool change = !ids.empty() && i % kChangeEvery == 0;
+    const ParamID id = change ? ids[random() % ids.size()] : 0;
+    changes->Clear();
+    if (change)
+      changes->Add(id, 0, unit(random));
+    context.Step("block %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
+                 change ? ", a parameter changed at its start" : "");
+    const BlockTimes times = TimeBlock(
+        [&] { plugin.Process(block.Inputs(), block.Outputs(), kWorstBlockFrames, changes.get()); });
+    Record(run, i, times, change ? int32(id) : -1);
+  }
+  return run;
+}
+
+std::string ParameterChange(int32_t id) {
+  return "a change of parameter " + std::to_string(id);
+}
+
+void WorstBlock(Context& context) {
+  CheckWorstBlock(context, OneRun, {ParameterChange, "setProcessing(true)"});
+}
+
+constexpr auto kVst3 = PluginFormat::Vst3;
+
+const bool registered =
+    Register({"realtime.allocation",
+              [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
+              {.strictness = 2, .timeoutSeconds = 60, .format = kVst3}}) &&
+    Register({"realtime.blocking",
+              [](Context& c) { CheckBlocking(c, CountAudioThreadCalls); },
+              {.strictness = 2, .timeoutSeconds = 60, .format = kVst3}}) &&
+    Register({"realtime.fp-state",
+              [](Context& c) { CheckFloatingPointState(c, WalkEveryKindOfVst3Call); },
+              {.strictness = 1, .format = kVst3}}) &&
+    Register({"realtime.worst-block",
+              WorstBlock,
+              {.strictness = 2, .timeoutSeconds = 90, .format = kVst3}});
+
+} // namespace
+
+} // namespace zhost::validate
