@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: release, then the validator at its strictest on the built
-# plug-in and on its VST3 bundle (editor included), address and undefined-behaviour sanitizers,
-# the editor and the validator's threaded test under ThreadSanitizer, the 32-bit record layout,
-# the fuzz targets (each for a bounded time), and the Windows DLLs and VST3 bundles (the 64-bit
-# ones under wine64).
+# plug-in (editor included), address and undefined-behaviour sanitizers, the editor and the
+# validator's threaded test under ThreadSanitizer, the 32-bit record layout, the fuzz targets
+# (each for a bounded time), and the Windows DLLs (the 64-bit one under wine64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in release asan tsan m32 fuzz windows-x64 windows-x86; do
@@ -12,8 +11,6 @@ for preset in release asan tsan m32 fuzz windows-x64 windows-x86; do
   if [ "$preset" = release ]; then
     echo "== zintrax-host validate =="
     build/release/tools/zintrax-host/zintrax-host validate build/release/src/effect/Zintrax.so \
-      --strictness 10 --gui
-    build/release/tools/zintrax-host/zintrax-host validate build/release/Zintrax.vst3 \
       --strictness 10 --gui
   fi
 done
