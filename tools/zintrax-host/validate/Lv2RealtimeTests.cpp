@@ -51,25 +51,13 @@ WorstBlockRun OneRun(Context& context, int blocks) {
   Lv2Subject subject(target, kWorstBlockRate, kWorstBlockFrames);
   subject.Activate();
   AudioBlock block(subject.NumInputs(), subject.NumOutputs(), kWorstBlockFrames);
-  std::mt19937 random(context.Seed());
-  WorstBlockRun run;
-  run.wallUs.reserve(static_cast<size_t>(blocks));
-  run.changed.reserve(static_cast<size_t>(blocks));
-  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
-    block.Noise(random, 0.5f, kWorstBlockFrames);
-    block.PrepareOutputs(kWorstBlockFrames);
-    const bool change = subject.NumControls() > 0 && i % kChangeEvery == 0;
-    context.Step("run %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
-                 change ? ", a control set before it" : "");
-    int32_t changed = -1;
-    const BlockTimes times = TimeBlock([&] {
-      if (change)
-        changed = static_cast<int32_t>(subject.SetRandomControl(random));
-      subject.Run(block, kWorstBlockFrames);
-    });
-    Record(run, i, times, changed);
-  }
-  return run;
+  const auto prepare = [&](int i, std::mt19937& random) {
+    return subject.NumControls() > 0 && i % kChangeEvery == 0
+               ? static_cast<int32_t>(subject.SetRandomControl(random))
+               : -1;
+  };
+  const auto process = [&] { subject.Run(block, kWorstBlockFrames); };
+  return TimeBlocks(context, block, true, blocks, {prepare, process});
 }
 
 std::string ControlChange(int32_t control) {

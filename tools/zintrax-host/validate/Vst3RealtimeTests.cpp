@@ -63,26 +63,18 @@ WorstBlockRun OneRun(Context& context, int blocks) {
   const std::vector<ParamID> ids = Writable(*plugin.controller, true);
   AudioBlock block(plugin.inputChannels, plugin.outputChannels, kWorstBlockFrames);
   auto changes = TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges);
-  std::mt19937 random(context.Seed());
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  WorstBlockRun run;
-  run.wallUs.reserve(static_cast<size_t>(blocks));
-  run.changed.reserve(static_cast<size_t>(blocks));
-  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
-    block.Noise(random, 0.5f, kWorstBlockFrames);
-    block.Ready(kWorstBlockFrames, true);
-    const bool change = !ids.empty() && i % kChangeEvery == 0;
-    const ParamID id = change ? ids[random() % ids.size()] : 0;
+  const auto prepare = [&](int i, std::mt19937& random) {
     changes->Clear();
-    if (change)
-      changes->Add(id, 0, unit(random));
-    context.Step("block %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
-                 change ? ", a parameter changed at its start" : "");
-    const BlockTimes times = TimeBlock(
-        [&] { plugin.Process(block.Inputs(), block.Outputs(), kWorstBlockFrames, changes.get()); });
-    Record(run, i, times, change ? int32(id) : -1);
-  }
-  return run;
+    if (ids.empty() || i % kChangeEvery != 0)
+      return -1;
+    const ParamID id = ids[random() % ids.size()];
+    changes->Add(id, 0, std::uniform_real_distribution<double>(0.0, 1.0)(random));
+    return static_cast<int32_t>(id);
+  };
+  const auto process = [&] {
+    plugin.Process(block.Inputs(), block.Outputs(), kWorstBlockFrames, changes.get());
+  };
+  return TimeBlocks(context, block, true, blocks, {prepare, process});
 }
 
 std::string ParameterChange(int32_t id) {

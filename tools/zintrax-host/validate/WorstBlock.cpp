@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace zhost::validate {
@@ -37,17 +38,37 @@ double ThreadCpuUs() {
   return 1e6 * static_cast<double>(now.tv_sec) + 1e-3 * static_cast<double>(now.tv_nsec);
 }
 
-void Record(WorstBlockRun& run, int i, const BlockTimes& times, int32_t changed) {
-  if (i < kSettlingBlocks) {
-    run.settlingUs = std::max(run.settlingUs, times.wallUs);
-    return;
+WorstBlockRun TimeBlocks(Context& context, AudioBlock& block, bool replacing, int blocks,
+                         const WorstBlockSteps& steps) {
+  std::mt19937 random(context.Seed());
+  WorstBlockRun run;
+  run.wallUs.reserve(static_cast<size_t>(blocks));
+  run.changed.reserve(static_cast<size_t>(blocks));
+  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
+    block.Noise(random, 0.5f, kWorstBlockFrames);
+    block.Ready(kWorstBlockFrames, replacing);
+    const int32_t changed = steps.prepare(i, random);
+    context.Step("block %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
+                 changed >= 0 ? ", after a change" : "");
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = ThreadCpuUs();
+    steps.process();
+    const double cpuUs = ThreadCpuUs() - cpuStart;
+    const double wallUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - wallStart)
+            .count();
+    if (i < kSettlingBlocks) {
+      run.settlingUs = std::max(run.settlingUs, wallUs);
+      continue;
+    }
+    run.wallUs.push_back(wallUs);
+    run.changed.push_back(changed);
+    if (cpuUs > run.worstCpuUs) {
+      run.worstCpuUs = cpuUs;
+      run.worstCpuBlock = i;
+    }
   }
-  run.wallUs.push_back(times.wallUs);
-  run.changed.push_back(changed);
-  if (times.cpuUs > run.worstCpuUs) {
-    run.worstCpuUs = times.cpuUs;
-    run.worstCpuBlock = i;
-  }
+  return run;
 }
 
 void CheckWorstBlock(Context& context, const std::function<WorstBlockRun(Context&, int)>& oneRun,

@@ -10,11 +10,12 @@
 // work does not).
 #pragma once
 
+#include "AudioBlock.h"
 #include "Validation.h"
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -39,22 +40,19 @@ struct WorstBlockRun {
 // The calling thread's CPU time so far, in microseconds.
 double ThreadCpuUs();
 
-struct BlockTimes {
-  double cpuUs = 0.0;
-  double wallUs = 0.0;
+// What a format does for each block of a run: readies the change a block brings, untimed (every
+// kChangeEvery blocks; the draws from random are the same in every run), answering the control or
+// parameter it changes or -1; then makes the block's calls, timed.
+struct WorstBlockSteps {
+  std::function<int32_t(int block, std::mt19937& random)> prepare;
+  std::function<void()> process;
 };
-// Times one block (a control change before it included) on the calling thread.
-template <typename Block> BlockTimes TimeBlock(const Block& block) {
-  const auto wallStart = std::chrono::steady_clock::now();
-  const double cpuStart = ThreadCpuUs();
-  block();
-  const double cpu = ThreadCpuUs() - cpuStart;
-  return {cpu,
-          std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - wallStart)
-              .count()};
-}
-// Adds block i's times to the run; changed is the control set before it, or -1.
-void Record(WorstBlockRun& run, int i, const BlockTimes& times, int32_t changed);
+
+// One run of kSettlingBlocks + blocks blocks of kWorstBlockFrames, each fed the same noise in
+// every run (drawn from the context's seed) with block's outputs readied for replacing or
+// accumulating calls.
+WorstBlockRun TimeBlocks(Context& context, AudioBlock& block, bool replacing, int blocks,
+                         const WorstBlockSteps& steps);
 
 // How a format names things in the report: the change before a block ("setParameter(3)") and
 // the call that readied the plug-in ("effMainsChanged").

@@ -3,8 +3,6 @@
 #include "AudioBlock.h"
 #include "WorstBlock.h"
 
-#include <random>
-
 namespace zhost::validate {
 
 namespace {
@@ -15,27 +13,22 @@ WorstBlockRun OneRun(Context& context, int blocks) {
   const bool replacing = Replaces(*plugin);
   const int32_t params = plugin->NumParams();
   AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), kWorstBlockFrames);
-  std::mt19937 random(context.Seed());
-  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  WorstBlockRun run;
-  run.wallUs.reserve(static_cast<size_t>(blocks));
-  run.changed.reserve(static_cast<size_t>(blocks));
-  for (int i = 0; i < kSettlingBlocks + blocks; ++i) {
-    block.Noise(random, 0.5f, kWorstBlockFrames);
-    block.Ready(kWorstBlockFrames, replacing);
-    const bool change = params > 0 && i % kChangeEvery == 0;
-    const auto index = change ? static_cast<int32_t>(random() % static_cast<uint32_t>(params)) : 0;
-    const float value = change ? unit(random) : 0.0f;
-    context.Step("block %d of %d frames at 48 kHz%s", i, kWorstBlockFrames,
-                 change ? ", a parameter set before it" : "");
-    const BlockTimes times = TimeBlock([&] {
-      if (change)
-        plugin->SetParameter(index, value);
-      block.Process(*plugin, kWorstBlockFrames, replacing);
-    });
-    Record(run, i, times, change ? index : -1);
-  }
-  return run;
+  int32_t index = -1;
+  float value = 0.0f;
+  const auto prepare = [&](int i, std::mt19937& random) {
+    index = -1;
+    if (params > 0 && i % kChangeEvery == 0) {
+      index = static_cast<int32_t>(random() % static_cast<uint32_t>(params));
+      value = std::uniform_real_distribution<float>(0.0f, 1.0f)(random);
+    }
+    return index;
+  };
+  const auto process = [&] {
+    if (index >= 0)
+      plugin->SetParameter(index, value);
+    block.Process(*plugin, kWorstBlockFrames, replacing);
+  };
+  return TimeBlocks(context, block, replacing, blocks, {prepare, process});
 }
 
 std::string SetParameterCall(int32_t index) {
