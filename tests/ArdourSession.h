@@ -2,6 +2,7 @@
 // one track behind a sine generator, the plug-in inserted behind it, one second exported.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,14 @@ inline constexpr const char* kArdourLua = "/usr/bin/ardour7-lua";
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs command in a shell with env (variable settings) before it, for at most 300 s, its output
+// written to log; answers what std::system answers.
+inline int RunLogged(const std::string& env, const std::string& command,
+                     const std::filesystem::path& log) {
+  const std::string line = env + "timeout 300 " + command + " > '" + log.string() + "' 2>&1";
+  return std::system(line.c_str());
 }
 
 // The script: a 48 kHz session at `session` with a stereo-out track fed by a sine generator, then

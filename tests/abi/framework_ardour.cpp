@@ -72,9 +72,7 @@ protected:
   }
 
   int Run(const std::string& command, const std::string& log) {
-    const std::string line =
-        env + "timeout 300 " + command + " > '" + (dir / log).string() + "' 2>&1";
-    return std::system(line.c_str());
+    return ardour::RunLogged(env, command, dir / log);
   }
 
   // Exports one second of a sine through the track, with or without Zintrax behind it.

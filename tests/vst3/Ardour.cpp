@@ -109,9 +109,7 @@ protected:
   }
 
   int Run(const std::string& command, const std::string& log) {
-    const std::string line =
-        env + "timeout 300 " + command + " > '" + (dir / log).string() + "' 2>&1";
-    return std::system(line.c_str());
+    return ardour::RunLogged(env, command, dir / log);
   }
 
   // One second of a sine through the plug-in of that type and id, with the four values.
