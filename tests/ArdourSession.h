@@ -13,6 +13,18 @@ namespace ardour {
 
 inline constexpr const char* kArdourLua = "/usr/bin/ardour7-lua";
 
+// Whether this build is instrumented by a sanitizer, whose plug-ins Ardour cannot load.
+inline bool SanitizedBuild() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#endif
+#endif
+  return false;
+}
+
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -23,18 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 using ardour::kArdourLua;
 using ardour::ReadFile;
+using ardour::SanitizedBuild;
 constexpr const char* kScanner = "/usr/lib/ardour7/ardour-vst-scanner";
-
-bool SanitizedBuild() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#endif
-#endif
-  return false;
-}
 
 // The 16-bit samples after the header of a canonical WAV file.
 std::vector<int16_t> WavSamples(const std::string& file) {

@@ -53,7 +53,8 @@ tresult VST3_CALL Vst3MemoryStream::read(void* buffer, int32 numBytes, int32* nu
   if (!buffer || numBytes < 0)
     return kInvalidArgument;
   const std::size_t n = std::min(std::size_t(numBytes), FBytes.size() - FPosition);
-  std::memcpy(buffer, FBytes.data() + FPosition, n);
+  if (n > 0)
+    std::memcpy(buffer, FBytes.data() + FPosition, n);
   FPosition += n;
   if (numBytesRead)
     *numBytesRead = int32(n);
