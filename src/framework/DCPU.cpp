@@ -5,6 +5,8 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
+#elif defined(__aarch64__) && defined(__linux__)
+#include <sys/auxv.h>
 #endif
 
 namespace {
@@ -77,6 +79,19 @@ bool CyrixOrNSC(TCPUVendor v) {
   return v == cvCyrix || v == cvNSC;
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+// XGETBV is available (OSXSAVE) and the operating system saves the SSE and the upper halves of
+// the AVX registers (bits 1 and 2 of XCR0).
+bool OperatingSystemSavesAVX() {
+  unsigned eax, ebx, ecx, edx;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !Bit(ecx, 27))
+    return false;
+  uint32_t low, high;
+  __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return (low & 0x6u) == 0x6u;
+}
+#endif
+
 #if defined(__i386__)
 // The ID flag (bit 21 of EFLAGS) can be toggled exactly when the processor has CPUID.
 bool IdFlagToggles() {
@@ -142,16 +157,23 @@ TCPUProbe TCPU::MachineProbe() {
   // for (Linux since 2.4, Windows since 98) saves it whenever the processor reports SSE. Probing
   // with a faulting instruction would need a process-wide signal handler inside a host.
   probe.OSSavesSSE = true;
+  probe.OSSavesAVX = probe.HasCPUID && OperatingSystemSavesAVX();
   probe.CPUID = [](uint32_t leaf) {
     TCPUIDRegisters r;
     __cpuid_count(leaf, 0, r.EAX, r.EBX, r.ECX, r.EDX);
     return r;
   };
+#elif defined(__aarch64__) && defined(__linux__)
+  probe.HasNEON = (getauxval(AT_HWCAP) & HWCAP_ASIMD) != 0;
+#elif defined(__aarch64__)
+  probe.HasNEON = true; // part of the architecture's base on every other system
 #endif
   return probe;
 }
 
 void TCPU::Detect(const TCPUProbe& probe) {
+  if (probe.HasNEON)
+    FVectorUnits.Include(vuNEON);
   if (!probe.HasCPUID) {
     if (probe.HasFPU)
       FInstructions.Include(isFPU);
@@ -219,6 +241,16 @@ void TCPU::ReadStandardLeaves(const TCPUProbe& probe, uint32_t highestLeaf) {
 
   if (highestLeaf >= 2)
     ReadCacheDescriptors(probe);
+
+  // AVX (ECX bit 28), FMA (ECX bit 12) and, in leaf 7, AVX2 (EBX bit 5) need the operating
+  // system's support.
+  if (Bit(leaf1.ECX, 28) && probe.OSSavesAVX) {
+    FVectorUnits.Include(vuAVX);
+    if (Bit(leaf1.ECX, 12))
+      FVectorUnits.Include(vuFMA);
+    if (highestLeaf >= 7 && Bit(probe.CPUID(7).EBX, 5))
+      FVectorUnits.Include(vuAVX2);
+  }
 }
 
 void TCPU::ReadCacheDescriptors(const TCPUProbe& probe) {

@@ -1,9 +1,10 @@
 // The processor description every module owns: vendor, signature, effective family and model,
-// cache sizes and instruction-set extensions, read once through CPUID when it is built.
+// cache sizes and instruction-set extensions, read once through CPUID when it is built, and
+// the vector units that signal code chooses its kernel by.
 //
 // The decoding works on raw register values handed in by a probe, so any processor's answers
-// can be decoded; the real processor is asked only on x86 and x86_64, and elsewhere every field
-// stays zero.
+// can be decoded; the real processor is asked through CPUID only on x86 and x86_64. Elsewhere
+// the CPUID fields stay zero and only the vector units are filled in.
 #pragma once
 
 #include <cstdint>
@@ -43,24 +44,37 @@ enum TCPUInstruction : uint8_t {
   is3DNow,
 };
 
-// A set of instruction-set extensions in 16 bits, one bit per member's ordinal.
-class TCPUInstructions {
+// Vector units of later processors, which the sixteen members above do not name. Each counts
+// only where the operating system saves its registers.
+enum TCPUVectorUnit : uint8_t {
+  vuAVX,
+  vuAVX2,
+  vuFMA,  // fused multiply-add on the AVX registers
+  vuNEON, // Advanced SIMD of 64-bit ARM
+};
+
+// A set of members of an enumeration, one bit per member's ordinal.
+template <class TMember, class TBits> class TCPUSet {
 public:
-  constexpr TCPUInstructions() = default;
-  constexpr TCPUInstructions(std::initializer_list<TCPUInstruction> members) {
-    for (TCPUInstruction m : members)
+  constexpr TCPUSet() = default;
+  constexpr TCPUSet(std::initializer_list<TMember> members) {
+    for (TMember m : members)
       Include(m);
   }
 
-  constexpr bool Contains(TCPUInstruction m) const { return (FBits >> m) & 1u; }
-  constexpr void Include(TCPUInstruction m) { FBits = static_cast<uint16_t>(FBits | (1u << m)); }
-  constexpr void Exclude(TCPUInstruction m) { FBits = static_cast<uint16_t>(FBits & ~(1u << m)); }
-  constexpr uint16_t Bits() const { return FBits; }
-  constexpr bool operator==(const TCPUInstructions&) const = default;
+  constexpr bool Contains(TMember m) const { return (FBits >> m) & 1u; }
+  constexpr void Include(TMember m) { FBits = static_cast<TBits>(FBits | (1u << m)); }
+  constexpr void Exclude(TMember m) { FBits = static_cast<TBits>(FBits & ~(1u << m)); }
+  constexpr TBits Bits() const { return FBits; }
+  constexpr bool operator==(const TCPUSet&) const = default;
 
 private:
-  uint16_t FBits = 0;
+  TBits FBits = 0;
 };
+
+// The instruction-set extensions in 16 bits.
+using TCPUInstructions = TCPUSet<TCPUInstruction, uint16_t>;
+using TCPUVectorUnits = TCPUSet<TCPUVectorUnit, uint8_t>;
 
 // The four result registers of one CPUID request.
 struct TCPUIDRegisters {
@@ -74,9 +88,11 @@ struct TCPUIDRegisters {
 // answer may differ from one request to the next (leaf 2 is asked repeatedly), and a request may
 // throw, which ends detection with what was found so far.
 struct TCPUProbe {
-  bool HasCPUID = false;  // the ID flag of the flags register can be toggled
-  bool HasFPU = false;    // consulted only without CPUID
-  bool OSSavesSSE = true; // the operating system saves the SSE state across task switches
+  bool HasCPUID = false;   // the ID flag of the flags register can be toggled
+  bool HasFPU = false;     // consulted only without CPUID
+  bool OSSavesSSE = true;  // the operating system saves the SSE state across task switches
+  bool OSSavesAVX = false; // ... and the 256-bit AVX state (XSAVE enabled for it)
+  bool HasNEON = false;    // a 64-bit ARM processor with Advanced SIMD (no CPUID there)
   std::function<TCPUIDRegisters(uint32_t leaf)> CPUID;
 };
 
@@ -96,6 +112,7 @@ public:
   uint16_t L2CacheSize() const { return FL2CacheSize; }
   uint16_t L3CacheSize() const { return FL3CacheSize; }
   TCPUInstructions Instructions() const { return FInstructions; }
+  TCPUVectorUnits VectorUnits() const { return FVectorUnits; }
 
   // The probe that asks the processor this code runs on (no CPUID outside x86 and x86_64).
   static TCPUProbe MachineProbe();
@@ -116,6 +133,7 @@ private:
   uint16_t FL2CacheSize = 0;
   uint16_t FL3CacheSize = 0;
   TCPUInstructions FInstructions;
+  TCPUVectorUnits FVectorUnits;
 };
 
 // The vendor that a 12-character vendor text names (cvUnknown when none does).

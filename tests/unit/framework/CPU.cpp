@@ -18,6 +18,7 @@ struct FakeProcessor {
   std::map<uint32_t, int> asked;
   uint32_t throwAt = 0xFFFFFFFFu;
   bool osSavesSSE = true;
+  bool osSavesAVX = false;
 
   void Vendor(const std::string& text, uint32_t highestLeaf) {
     uint32_t regs[3] = {};
@@ -29,6 +30,7 @@ struct FakeProcessor {
     TCPUProbe probe;
     probe.HasCPUID = true;
     probe.OSSavesSSE = osSavesSSE;
+    probe.OSSavesAVX = osSavesAVX;
     probe.CPUID = [this](uint32_t leaf) {
       if (leaf == throwAt)
         throw std::runtime_error("CPUID refused");
@@ -226,6 +228,27 @@ TEST(CPU, SseWithoutOperatingSystemSupportIsRemoved) {
   EXPECT_EQ(onlySse3.Decode().Instructions(), TCPUInstructions{isSSE3});
 }
 
+TEST(CPU, VectorUnitsNeedTheOperatingSystemAndAvx2ItsLeaf) {
+  const uint32_t fma = 1u << 12, avx = 1u << 28, avx2 = 1u << 5;
+  const auto decode = [&](uint32_t highestLeaf, bool osSaves) {
+    FakeProcessor cpu;
+    cpu.Vendor("AuthenticAMD", highestLeaf);
+    cpu.answers[1] = {{0x00A00F11, 0, avx | fma, 1u << 26}};
+    cpu.answers[7] = {{0, avx2, 0, 0}};
+    cpu.osSavesAVX = osSaves;
+    return cpu.Decode().VectorUnits();
+  };
+  EXPECT_EQ(decode(7, true), (TCPUVectorUnits{vuAVX, vuFMA, vuAVX2}));
+  EXPECT_EQ(decode(6, true), (TCPUVectorUnits{vuAVX, vuFMA})); // no leaf 7 to ask
+  EXPECT_EQ(decode(7, false), TCPUVectorUnits{});
+  EXPECT_EQ(WithLeaf1("GenuineIntel", 0x000306C3, fma, 0).VectorUnits(), TCPUVectorUnits{});
+
+  TCPUProbe arm;
+  arm.HasNEON = true;
+  EXPECT_EQ(TCPU(arm).VectorUnits(), TCPUVectorUnits{vuNEON});
+  EXPECT_EQ(TCPU(arm).Instructions(), TCPUInstructions{});
+}
+
 TEST(CPU, WithoutCpuidOnlyTheFpuIsReported) {
   int asked = 0;
   TCPUProbe probe;
@@ -304,6 +327,13 @@ TEST(CPU, ThisMachine) {
   EXPECT_TRUE(cpu.Instructions().Contains(isFPU));
   EXPECT_NE(cpu.Signature(), 0u);
   EXPECT_NE(cpu.EffFamily(), 0);
+  EXPECT_EQ(cpu.VectorUnits().Contains(vuAVX2), bool(__builtin_cpu_supports("avx2")));
+  EXPECT_EQ(cpu.VectorUnits().Contains(vuFMA), bool(__builtin_cpu_supports("fma")));
+  EXPECT_FALSE(cpu.VectorUnits().Contains(vuNEON));
+#elif defined(__aarch64__)
+  EXPECT_EQ(cpu.VectorUnits(), TCPUVectorUnits{vuNEON});
+  EXPECT_EQ(cpu.Instructions(), TCPUInstructions{});
+  EXPECT_EQ(cpu.Signature(), 0u);
 #elif !defined(__i386__)
   EXPECT_EQ(cpu.Instructions(), TCPUInstructions{});
   EXPECT_EQ(cpu.Signature(), 0u);
