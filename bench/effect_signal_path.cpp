@@ -1,11 +1,13 @@
-// The feedback signal path against the straightforward scalar baseline (effect_baseline.h),
-// both on the same input in the same run: time per stereo frame and speed relative to
-// real time at 44.1 kHz. Before timing, both run over the whole input once and must agree
-// sample for sample; the run stops with an error otherwise. The ratio of the two times is
-// printed at the end.
+// The feedback signal path, through each kernel this processor runs and in blocks of several
+// sizes, against the straightforward scalar baseline (effect_baseline.h), all on the same input
+// in the same run: time per stereo frame and speed relative to real time at 44.1 kHz. Before
+// timing, each runs over the whole input once and must agree with the baseline sample for
+// sample; the run stops with an error otherwise. The ratios of the times (medians, with
+// --benchmark_repetitions) are printed at the end.
 #include "effect/FeedbackPath.h"
 #include "effect/ParameterMapping.h"
 #include "effect_baseline.h"
+#include "framework/DCPU.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +21,8 @@
 namespace {
 constexpr int kSampleRate = 44100;
 constexpr int kFrames = 4 * kSampleRate;
-constexpr int kBlock = 256;
+constexpr int kCheckBlock = 256;
+constexpr int kBlocks[] = {1, 32, 64, 512, 4096};
 constexpr uint32_t kSeed = 12345;
 // The "encore" program: the loop keeps ringing after the input stops, so the timed work
 // covers both the plucks and a saturated feedback tone.
@@ -45,11 +48,10 @@ const TInput& Input() {
   return input;
 }
 
-template <bool NarrowOnly> struct TFast {
-  TFeedbackPath path{NarrowOnly ? TFeedbackPath::TVectorWidth::Narrow
-                                : TFeedbackPath::WidestAvailable()};
+struct TFast {
+  TFeedbackPath path;
   TRandomGenerator random{kSeed};
-  TFast() {
+  explicit TFast(TKernel kernel) : path(kernel) {
     TImpulseTable table = UnitImpulseTable();
     ReadImpulseBytes(EmbeddedImpulses(), table, 0, kImpulseBlocks);
     path.Open(table);
@@ -81,20 +83,20 @@ struct TBaseline {
 };
 
 template <class TPath>
-void Render(TPath& path, std::vector<float>& left, std::vector<float>& right) {
+void Render(TPath& path, int block, std::vector<float>& left, std::vector<float>& right) {
   const TInput& input = Input();
-  for (int i = 0; i < kFrames; i += kBlock)
+  for (int i = 0; i < kFrames; i += block)
     path.Process(&input.left[i], &input.right[i], &left[i], &right[i],
-                 std::min(kBlock, kFrames - i));
+                 std::min(block, kFrames - i));
 }
 
-// Both paths over the whole input: the number of samples that differ.
-template <class TPath> int Disagreements() {
+// The kernel and the baseline over the whole input: the number of frames that differ.
+int Disagreements(TKernel kernel) {
   std::vector<float> fastL(kFrames), fastR(kFrames), baseL(kFrames), baseR(kFrames);
-  TPath fast;
+  TFast fast(kernel);
   TBaseline baseline;
-  Render(fast, fastL, fastR);
-  Render(baseline, baseL, baseR);
+  Render(fast, kCheckBlock, fastL, fastR);
+  Render(baseline, kCheckBlock, baseL, baseR);
   int differing = 0;
   for (int i = 0; i < kFrames; ++i)
     differing +=
@@ -102,16 +104,15 @@ template <class TPath> int Disagreements() {
   return differing;
 }
 
-template <class TPath> void SignalPath(benchmark::State& state) {
-  static const int differing = Disagreements<TPath>();
+template <class TPath>
+void SignalPath(benchmark::State& state, TPath& path, int block, int differing) {
   if (differing) {
     state.SkipWithError((std::to_string(differing) + " frames differ from the baseline").c_str());
     return;
   }
-  TPath path;
   std::vector<float> left(kFrames), right(kFrames);
   for (auto _ : state) {
-    Render(path, left, right);
+    Render(path, block, left, right);
     benchmark::DoNotOptimize(left.data());
     benchmark::DoNotOptimize(right.data());
   }
@@ -121,38 +122,72 @@ template <class TPath> void SignalPath(benchmark::State& state) {
   state.counters["x_realtime"] =
       benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
 }
-BENCHMARK(SignalPath<TBaseline>)->Name("Baseline")->Unit(benchmark::kMillisecond);
-// The path as the plug-in runs it (two frames per register where AVX2 is available) and its
-// one-frame-per-register build, which every x86-64 processor runs.
-BENCHMARK(SignalPath<TFast<false>>)->Name("FeedbackPath")->Unit(benchmark::kMillisecond);
-BENCHMARK(SignalPath<TFast<true>>)->Name("FeedbackPathNarrow")->Unit(benchmark::kMillisecond);
 
-// Keeps the processor time per iteration of each benchmark (the machine may be shared, which
-// stretches the wall-clock time) to print the ratio at the end.
+void Register() {
+  benchmark::RegisterBenchmark("Baseline", [](benchmark::State& state) {
+    TBaseline baseline;
+    SignalPath(state, baseline, kBlocks[std::size(kBlocks) - 1], 0);
+  })->Unit(benchmark::kMillisecond);
+  for (const TKernel kernel : KernelsFor(TCPU()))
+    for (const int block : kBlocks) {
+      const std::string name = std::string(KernelName(kernel)) + "/" + std::to_string(block);
+      benchmark::RegisterBenchmark(name.c_str(), [kernel, block](benchmark::State& state) {
+        static std::map<TKernel, int> checked;
+        if (!checked.count(kernel))
+          checked[kernel] = Disagreements(kernel);
+        TFast fast(kernel);
+        SignalPath(state, fast, block, checked[kernel]);
+      })->Unit(benchmark::kMillisecond);
+    }
+}
+
+// Keeps the processor time per frame of each benchmark (the machine may be shared, which
+// stretches the wall-clock time), the median where repetitions give one, to print the ratios
+// at the end.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-        FTimes[run.run_name.function_name] = run.GetAdjustedCPUTime();
+    for (const Run& run : runs) {
+      if (run.error_occurred)
+        continue;
+      const std::string name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+        FMedians[name] = run.GetAdjustedCPUTime();
+      else if (run.run_type == Run::RT_Iteration)
+        FTimes[name] = run.GetAdjustedCPUTime();
+    }
   }
   void PrintRatios() const {
-    const auto base = FTimes.find("Baseline");
-    if (base == FTimes.end())
+    const auto time = [this](const std::string& name) {
+      const auto median = FMedians.find(name);
+      if (median != FMedians.end())
+        return median->second;
+      const auto last = FTimes.find(name);
+      return last == FTimes.end() ? 0.0 : last->second;
+    };
+    const double base = time("Baseline");
+    if (base == 0.0)
       return;
-    for (const auto& [name, time] : FTimes)
-      if (name != "Baseline")
-        std::printf("%s is %.2f times as fast as Baseline\n", name.c_str(), base->second / time);
+    for (const TKernel kernel : KernelsFor(TCPU())) {
+      const std::string prefix = std::string(KernelName(kernel)) + "/";
+      const double large = time(prefix + "4096"), small = time(prefix + "32");
+      if (large == 0.0 || small == 0.0)
+        continue;
+      std::printf("%-8s in blocks of 4096 is %5.2f times as fast as Baseline; blocks of 32 take "
+                  "%+5.1f %% per frame\n",
+                  KernelName(kernel), base / large, 100.0 * (small / large - 1.0));
+    }
   }
 
 private:
-  std::map<std::string, double> FTimes;
+  std::map<std::string, double> FTimes, FMedians;
 };
 } // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  Register();
   TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();

@@ -3,37 +3,14 @@
 #include "effect/FeedbackKernels.h"
 #include "effect/ParameterMapping.h"
 
+#include "framework/DFloatingPoint.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
-#include <xmmintrin.h>
-
-namespace {
-// The floating-point state the signal path runs in, for the lifetime of the object: round to
-// nearest, every exception masked, denormals flushed to zero on the way in and out. The
-// caller's control and status register comes back afterwards, whatever it held.
-class TSignalPathFloatingPoint {
-public:
-  TSignalPathFloatingPoint() : FSaved(_mm_getcsr()) { _mm_setcsr(kSignalPath); }
-  ~TSignalPathFloatingPoint() { _mm_setcsr(FSaved); }
-  TSignalPathFloatingPoint(const TSignalPathFloatingPoint&) = delete;
-  TSignalPathFloatingPoint& operator=(const TSignalPathFloatingPoint&) = delete;
-
-private:
-  static constexpr unsigned kAllExceptionsMasked = 0x1F80, kFlushToZero = 0x8000,
-                            kDenormalsAreZero = 0x0040;
-  static constexpr unsigned kSignalPath = kAllExceptionsMasked | kFlushToZero | kDenormalsAreZero;
-  unsigned FSaved;
-};
-} // namespace
-
-TFeedbackPath::TVectorWidth TFeedbackPath::WidestAvailable() {
-  return WideFramesAvailable() ? TVectorWidth::Wide : TVectorWidth::Narrow;
-}
-
-TFeedbackPath::TFeedbackPath(TVectorWidth width)
-    : FVectorWidth(width == TVectorWidth::Wide && !WideFramesAvailable() ? TVectorWidth::Narrow
-                                                                         : width) {}
+TFeedbackPath::TFeedbackPath(TKernel kernel)
+    : FKernel(kernel), FRunFrames(KernelFunction(kernel)) {}
 
 void TFeedbackPath::Open(const TImpulseTable& cabinets) {
   FOpened.store(false, std::memory_order_release);
@@ -44,8 +21,8 @@ void TFeedbackPath::Open(const TImpulseTable& cabinets) {
   std::copy(cabinets.begin(), cabinets.end(), FImpulses.begin() + 1);
   FBlendMailbox.Discard();
   LoadFilterTaps();
-  FHistory.assign(FHalfLength + kFilterTaps, TFramePair{0.0, 0.0});
-  FFeedback.assign(2 * FBufferLength, 0.0f);
+  FHistory.assign(FHalfLength + kFilterTaps, TFrame<double>{});
+  FFeedback.assign(FBufferLength, TFrame<float>{});
   FWritePos = 0;
   TDistanceCoefficients coefficients = FDistance.load(std::memory_order_relaxed);
   while (!FDistance.compare_exchange_weak(
@@ -88,49 +65,50 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
     std::fill_n(out1, frames, 0.0f);
     return;
   }
-  const TSignalPathFloatingPoint floatingPoint;
+  const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed);
   if (FBlendMailbox.Take(FImpulses[0]))
     LoadFilterTaps();
   const TDistanceCoefficients distance = FDistance.load(std::memory_order_relaxed);
-  TFrameRun run{};
-  run.History = &FHistory[0].Left;
-  run.Feedback = FFeedback.data();
-  run.Taps = &FFilterTaps[0].Left;
   // A delay outside the safe range (or NaN) is held at its nearer end; a store factor that
   // is not finite would fill the loop with infinities and counts as 0.
-  run.Delay =
-      distance.FDelay >= kShortestDelay ? std::min(distance.FDelay, kLongestDelay) : kShortestDelay;
-  run.FeedbackGain = distance.FFeedbackGain;
-  run.IdleFeed = FIdleFeed.load(std::memory_order_relaxed);
-  if (!std::isfinite(run.IdleFeed))
-    run.IdleFeed = 0.0f;
-  run.Drive = drive;
-  run.LowpassLeft = FLowpassLeft;
-  run.LowpassRight = FLowpassRight;
-  run.Envelope = FEnvelope;
-  run.RandomState = random.State();
+  const float idleFeed = FIdleFeed.load(std::memory_order_relaxed);
+  TFrameRun run{
+      .In = {in0, in1},
+      .Out = {out0, out1},
+      .Frames = 0,
+      .WritePos = FWritePos,
+      .History = FHistory.data(),
+      .Feedback = FFeedback.data(),
+      .Taps = FFilterTaps.data(),
+      .Delay = distance.FDelay >= kShortestDelay ? std::min(distance.FDelay, kLongestDelay)
+                                                 : kShortestDelay,
+      .FeedbackGain = distance.FFeedbackGain,
+      .IdleFeed = std::isfinite(idleFeed) ? idleFeed : 0.0f,
+      .Drive = drive,
+      .Lowpass = {{FLowpassLeft, FLowpassRight}},
+      .Envelope = FEnvelope,
+      .Random = random,
+  };
   for (int32_t done = 0; done < frames;) {
-    run.In0 = in0 + done, run.In1 = in1 + done, run.Out0 = out0 + done, run.Out1 = out1 + done;
+    run.In[0] = in0 + done, run.In[1] = in1 + done, run.Out[0] = out0 + done,
+    run.Out[1] = out1 + done;
     run.Frames = std::min(frames - done, FWritePos + 1);
     run.WritePos = FWritePos;
-    if (FVectorWidth == TVectorWidth::Wide)
-      RunFramesWide(run);
-    else
-      RunFramesNarrow(run);
+    FRunFrames(run);
     done += run.Frames;
     // 12. Advance; past index 0 the buffers wrap.
     FWritePos -= run.Frames;
     if (FWritePos < 0)
       Wrap();
   }
-  FLowpassLeft = run.LowpassLeft;
-  FLowpassRight = run.LowpassRight;
+  FLowpassLeft = run.Lowpass[0];
+  FLowpassRight = run.Lowpass[1];
   FEnvelope = run.Envelope;
-  random = TRandomGenerator(run.RandomState);
+  random = run.Random;
 }
 
 void TFeedbackPath::Wrap() {
   FWritePos = FHalfLength - 1;
-  std::copy_n(FHistory.begin(), kFilterTaps - 1, FHistory.begin() + FHalfLength);
-  std::copy_n(FFeedback.begin(), 2 * FHalfLength, FFeedback.begin() + 2 * FHalfLength);
+  std::memcpy(&FHistory[FHalfLength], &FHistory[0], (kFilterTaps - 1) * sizeof FHistory[0]);
+  std::memcpy(&FFeedback[FHalfLength], &FFeedback[0], FHalfLength * sizeof FFeedback[0]);
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "effect/BlendMailbox.h"
+#include "effect/FeedbackKernels.h"
 #include "effect/ImpulseTable.h"
 #include "framework/DRandom.h"
 
@@ -25,15 +26,10 @@
 
 class TFeedbackPath {
 public:
-  // The per-sample loop keeps both channels of a frame in one register (narrow, any x86-64
-  // processor) or two frames in a 256-bit register where AVX2 is available (wide); both give
-  // the same samples.
-  enum class TVectorWidth { Narrow, Wide };
-  static TVectorWidth WidestAvailable();
-  explicit TFeedbackPath(TVectorWidth width = WidestAvailable());
-
-  // Taps of the blend that reach the output.
-  static constexpr int32_t kFilterTaps = 16;
+  // The path runs its steps through one kernel (FeedbackKernels.h), chosen once: every kernel
+  // gives the same samples.
+  explicit TFeedbackPath(TKernel kernel = TKernel::Portable);
+  TKernel Kernel() const { return FKernel; }
   // The write index runs from FHalfLength - 1 down to 0; every FHalfLength samples the
   // buffers' first halves are copied onto their second halves, so that every read of an older
   // value is one contiguous run without modulo arithmetic.
@@ -81,14 +77,11 @@ private:
     float FDelay;
     float FFeedbackGain;
   };
-  struct alignas(16) TFramePair {
-    double Left, Right;
-  };
-
   void LoadFilterTaps();
   void Wrap();
 
-  const TVectorWidth FVectorWidth;
+  const TKernel FKernel;
+  const TKernelFunction FRunFrames;
   std::atomic<TDistanceCoefficients> FDistance{TDistanceCoefficients{0.0f, 0.0f}};
   std::atomic<float> FIdleFeed{0.0f};
   std::atomic<bool> FOpened{false};
@@ -99,15 +92,15 @@ private:
   // [0] the blend the signal path uses (audio thread), [1] to [4] the cabinets.
   std::array<TImpulseResponse, 1 + kImpulseBlocks> FImpulses{};
   TBlendMailbox FBlendMailbox;
-  // Taps 0 to 15 of the blend, each in both lanes.
-  std::array<TFramePair, kFilterTaps> FFilterTaps{};
+  // The blend's taps that reach the output, each for both channels.
+  std::array<TFrame<double>, kFilterTaps> FFilterTaps{};
 
   // Both channels of a frame side by side. The history holds the mixed signal as doubles
-  // (exactly the stored 32-bit values) for the cabinet filter, which reads 16 values from the
-  // write index on, so only its first kFilterTaps - 1 entries are carried over at a wrap.
-  // The feedback store holds pairs of floats over the whole doubled length.
-  std::vector<TFramePair> FHistory;
-  std::vector<float> FFeedback;
+  // (exactly the stored 32-bit values) for the cabinet filter, which reads kFilterTaps values
+  // from the write index on, so only its first kFilterTaps - 1 entries are carried over at a
+  // wrap. The feedback store spans the whole doubled length.
+  std::vector<TFrame<double>> FHistory;
+  std::vector<TFrame<float>> FFeedback;
   int32_t FWritePos = 0;
 
   double FLowpassLeft = 0.0, FLowpassRight = 0.0;

@@ -25,5 +25,5 @@ private:
   void V2M_Process(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
 
   // The effect's state, buffers and signal path.
-  TFeedbackPath FFeedbackPath;
+  TFeedbackPath FFeedbackPath{PreferredKernel(CPU())};
 };

@@ -1,11 +1,14 @@
-// The built plug-in renders every factory program to the bytes recorded for all platforms.
+// The built plug-in renders every factory program to the bytes recorded for all platforms,
+// through the kernel it chooses for this processor and through the portable kernel that
+// ZINTRAX_PORTABLE_KERNEL forces.
 #include "FactoryRender.h"
 #include "FactoryRenderHashes.h"
 #include "effect_helpers.h"
 
 using namespace effecttest;
 
-TEST(EffectFactoryRender, EveryFactoryProgramGivesTheRecordedBytes) {
+namespace {
+void ExpectRecordedBytes() {
   const PrivateSettings settings(factoryrender::kSeed);
   const testhost::Library library;
   for (int32_t program = 0; program < factoryrender::kPrograms; ++program) {
@@ -14,4 +17,15 @@ TEST(EffectFactoryRender, EveryFactoryProgramGivesTheRecordedBytes) {
               factoryrender::HashText(factoryrender::RenderHash(effect.Effect(), program)))
         << "program " << program;
   }
+}
+} // namespace
+
+TEST(EffectFactoryRender, EveryFactoryProgramGivesTheRecordedBytes) {
+  ExpectRecordedBytes();
+}
+
+TEST(EffectFactoryRender, ThePortableKernelGivesTheSameBytes) {
+  setenv("ZINTRAX_PORTABLE_KERNEL", "1", 1);
+  ExpectRecordedBytes();
+  unsetenv("ZINTRAX_PORTABLE_KERNEL");
 }

@@ -9,18 +9,30 @@
 
 #include <gtest/gtest.h>
 
-#include <xmmintrin.h>
-
 #include <atomic>
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <new>
 #include <thread>
 #include <vector>
 
-namespace {} // namespace
-
 namespace {
+// The calling thread's floating-point control register (rounding, exception masks, flushing).
+uint64_t ControlRegister() {
+#if defined(__x86_64__) || defined(__i386__)
+  uint32_t csr;
+  __asm__ volatile("stmxcsr %0" : "=m"(csr));
+  return csr;
+#elif defined(__aarch64__)
+  uint64_t fpcr;
+  __asm__ volatile("mrs %0, fpcr" : "=r"(fpcr));
+  return fpcr;
+#else
+  return 0;
+#endif
+}
+
 struct TSettingsOfTest {
   float distance, feeding, x, y;
 };
@@ -50,10 +62,7 @@ TSignal TestSignal(int frames, uint32_t seed) {
 
 // Both implementations with the same coefficients and seed.
 struct TPair {
-  explicit TPair(TFeedbackPath::TVectorWidth width = TFeedbackPath::WidestAvailable())
-      : fast(width) {
-    fast.Open(table);
-  }
+  explicit TPair(TKernel kernel = PreferredKernel(TCPU())) : fast(kernel) { fast.Open(table); }
   TImpulseTable table = EmbeddedTable();
   TFeedbackPath fast;
   TRandomGenerator random{99};
@@ -93,9 +102,9 @@ TEST(FeedbackPath, AgreesBitForBitWithTheStraightforwardPath) {
   const TSettingsOfTest cases[] = {{750, 1.5f, 0.5f, 0.5f}, {750, 2.5f, 0.7f, 0.9f},
                                    {300, 2.0f, 0.1f, 0.2f}, {50, 5.0f, 1.0f, 0.0f},
                                    {51, 1.0f, 0.0f, 1.0f},  {749.9f, 3.3f, 0.25f, 0.75f}};
-  for (const auto width : {TFeedbackPath::TVectorWidth::Narrow, TFeedbackPath::TVectorWidth::Wide})
+  for (const TKernel kernel : KernelsFor(TCPU()))
     for (const TSettingsOfTest& c : cases) {
-      TPair pair(width);
+      TPair pair(kernel);
       pair.Set(c);
       EXPECT_EQ(0, pair.Compare(TestSignal(30000, 5), {512}, c.feeding)) << c.distance;
       EXPECT_EQ(
@@ -211,12 +220,11 @@ TEST(FeedbackPath, RunsWithDenormalsFlushedAndGivesTheCallerItsStateBack) {
   path.Open(EmbeddedTable());
   TRandomGenerator random(3);
   std::vector<float> tiny(64, 1e-40f), left(64), right(64);
-  const unsigned saved = _mm_getcsr();
-  const unsigned caller = 0x1F80u | 0x2000u; // round down
-  _mm_setcsr(caller);
+  std::fesetround(FE_DOWNWARD);
+  const uint64_t caller = ControlRegister();
   path.Process(tiny.data(), tiny.data(), left.data(), right.data(), 64, 1.5f, random);
-  const unsigned after = _mm_getcsr();
-  _mm_setcsr(saved);
+  const uint64_t after = ControlRegister();
+  std::fesetround(FE_TONEAREST);
   EXPECT_EQ(caller, after);
   TFeedbackPath reference;
   reference.Open(EmbeddedTable());
