@@ -12,6 +12,12 @@ packages=(
   mingw-w64 wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 xauth
   ardour
   lv2-dev liblilv-dev lilv-utils sordi lv2-examples
+  # 64-bit ARM, cross-built with clang: the cross C and C++ libraries (not g++-aarch64-linux-gnu,
+  # which would remove g++-multilib) and the libraries of Debian's arm64 architecture.
+  libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross
+  binutils-aarch64-linux-gnu
+  libx11-dev:arm64 libxext-dev:arm64 libjpeg-dev:arm64 libpng-dev:arm64 libsndfile1-dev:arm64
+  libcairo2-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -20,8 +26,9 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  # The 32-bit Linux build's editor needs the 32-bit X11 libraries.
+  # The 32-bit Linux build's editor needs the 32-bit X11 libraries; the arm64 build, arm64's.
   dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  dpkg --print-foreign-architectures | grep -qx arm64 || $sudo dpkg --add-architecture arm64
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

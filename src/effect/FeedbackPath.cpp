@@ -24,9 +24,11 @@ void TFeedbackPath::Open(const TImpulseTable& cabinets) {
   FHistory.assign(FHalfLength + kFilterTaps, TFrame<double>{});
   FFeedback.assign(FBufferLength, TFrame<float>{});
   FWritePos = 0;
-  TDistanceCoefficients coefficients = FDistance.load(std::memory_order_relaxed);
+  uint64_t coefficients = FDistance.load(std::memory_order_relaxed);
   while (!FDistance.compare_exchange_weak(
-      coefficients, TDistanceCoefficients{kOpenDelay, coefficients.FFeedbackGain}))
+      coefficients,
+      std::bit_cast<uint64_t>(TDistanceCoefficients{
+          kOpenDelay, std::bit_cast<TDistanceCoefficients>(coefficients).FFeedbackGain})))
     ;
   FOpened.store(true, std::memory_order_release);
 }
@@ -38,8 +40,8 @@ void TFeedbackPath::Close() {
 }
 
 void TFeedbackPath::SetDistance(float distance, int32_t impulseLength) {
-  FDistance.store({DelayForDistance(distance, impulseLength), FeedbackGainForDistance(distance)},
-                  std::memory_order_relaxed);
+  SetDistanceCoefficients(
+      {DelayForDistance(distance, impulseLength), FeedbackGainForDistance(distance)});
 }
 
 void TFeedbackPath::SetFeeding(float feeding) {
@@ -68,7 +70,7 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
   const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed);
   if (FBlendMailbox.Take(FImpulses[0]))
     LoadFilterTaps();
-  const TDistanceCoefficients distance = FDistance.load(std::memory_order_relaxed);
+  const TDistanceCoefficients distance = Distance();
   // A delay outside the safe range (or NaN) is held at its nearer end; a store factor that
   // is not finite would fill the loop with infinities and counts as 0.
   const float idleFeed = FIdleFeed.load(std::memory_order_relaxed);

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -56,8 +57,8 @@ public:
   void SetFeeding(float feeding);
   void SetPadPosition(float x, float y);
 
-  float Delay() const { return FDistance.load(std::memory_order_relaxed).FDelay; }
-  float FeedbackGain() const { return FDistance.load(std::memory_order_relaxed).FFeedbackGain; }
+  float Delay() const { return Distance().FDelay; }
+  float FeedbackGain() const { return Distance().FFeedbackGain; }
   float IdleFeed() const { return FIdleFeed.load(std::memory_order_relaxed); }
   // The four cabinet responses as loaded by Open.
   std::span<const TImpulseResponse, kImpulseBlocks> Cabinets() const {
@@ -72,21 +73,29 @@ public:
                float drive, TRandomGenerator& random);
 
 private:
-  // FDelay and FFeedbackGain, both derived from the distance, published together.
+  // The coefficients that the distance sets.
   struct TDistanceCoefficients {
     float FDelay;
     float FFeedbackGain;
   };
+  TDistanceCoefficients Distance() const {
+    return std::bit_cast<TDistanceCoefficients>(FDistance.load(std::memory_order_relaxed));
+  }
+  void SetDistanceCoefficients(TDistanceCoefficients coefficients) {
+    FDistance.store(std::bit_cast<uint64_t>(coefficients), std::memory_order_relaxed);
+  }
+
   void LoadFilterTaps();
   void Wrap();
 
   const TKernel FKernel;
   const TKernelFunction FRunFrames;
-  std::atomic<TDistanceCoefficients> FDistance{TDistanceCoefficients{0.0f, 0.0f}};
+  // FDelay and FFeedbackGain, both derived from the distance, published together in one word.
+  std::atomic<uint64_t> FDistance{0};
   std::atomic<float> FIdleFeed{0.0f};
   std::atomic<bool> FOpened{false};
   // The audio thread must never wait for a writer, on 32-bit builds too.
-  static_assert(std::atomic<TDistanceCoefficients>::is_always_lock_free &&
+  static_assert(std::atomic<uint64_t>::is_always_lock_free &&
                 std::atomic<float>::is_always_lock_free);
 
   // [0] the blend the signal path uses (audio thread), [1] to [4] the cabinets.
