@@ -5,14 +5,17 @@
 // The feedback returns at least a whole number of frames later, the shortest delay of the run,
 // so a batch of up to that many frames (at most kBatch) never reads what it stores itself.
 // Such a batch goes through the steps stage by stage, with vectors across time wherever a step
-// does not depend on the frame before:
-//  1.     inputs and levels, four frames at a time;
-//  2, 3.  the envelope, in whole numbers (see FollowEnvelope);
+// does not depend on the frame before, in the order that lets the one true recurrence, the
+// low-pass filter, start soonest:
 //  4.     the generator's draws and the wobbling delays;
 //  5.     the delayed feedback;
+//  1.     inputs and levels, four frames at a time;
+//  2, 3.  the envelope, in whole numbers (see FollowEnvelope);
 //  6-11.  low-pass, mix and history, cabinet, saturation and stores, in groups of frames that
-//         go through them as a pipeline (see Finish). The low-pass filter is the one true
-//         recurrence: one addition per frame.
+//         go through them as a pipeline (see Finish); the low-pass filter takes one addition
+//         per frame.
+// Within a stage, several vectors go side by side, one operation for all of them before the
+// next, so that their chains of dependent operations advance together.
 // Each stage gives exactly the values of the portable kernel (FeedbackKernelPortable.cpp).
 //
 // Within a batch everything is kept in the order of the buffers: index m is the frame at write
@@ -21,7 +24,9 @@
 //
 // An instruction set provides, in a struct:
 //  - Wide: a vector of Wide::kFrames frames, each as (left, right) doubles, with the
-//    operations used below; its lanes also carry 2 * kFrames single values per frame;
+//    operations used below; its lanes also carry 2 * kFrames single values per frame (the
+//    draws in an order of the instruction set's choosing, which StoreWhole and
+//    StoreDuplicated put back);
 //  - Pair: the same for one frame, for the frames that do not fill a Wide vector;
 //  - Quad: four floats;
 //  - kGroup: how many vectors' sums the cabinet filter advances together.
@@ -67,8 +72,11 @@ public:
 
 private:
   static constexpr Index kLanes = 2 * Wide::kFrames;
-  // Room for the vectors that run past the end of a batch.
-  static constexpr Index kSlack = 8;
+  // How many vectors go through a stage side by side.
+  static constexpr Index kLockstep = 4;
+  // Room for the vectors that run past the end of a batch, and how far single vectors of
+  // levels and envelopes read past it.
+  static constexpr Index kSlack = kLockstep * 4 * kLanes, kPastEnd = 8;
 
   // Powers of two, each twice: 2^(n - kBatch) at kRising[2n] and [2n + 1], and
   // 2^(kBatch - 1 - n) at kFalling[2n] and [2n + 1].
@@ -110,10 +118,10 @@ private:
         FFeedback(run.Feedback + run.WritePos - first - frames + 1) {}
 
   void Go() {
-    ReadInputs();
-    FollowEnvelope();
     DrawDelays();
     FeedBack();
+    ReadInputs();
+    FollowEnvelope();
     Finish();
   }
 
@@ -141,7 +149,7 @@ private:
       const float level = std::max(std::fabs(inputs[2 * m]), std::fabs(inputs[2 * m + 1]));
       peaks[m] = level >= FLT_MIN ? level : 0.0f;
     }
-    std::fill_n(peaks + frames, kSlack, 0.0f);
+    std::fill_n(peaks + frames, kPastEnd, 0.0f);
   }
 
   // 2, 3. The envelope after each frame and the store factor of each frame (FFeeds).
@@ -200,7 +208,7 @@ private:
     for (Index m = 0; m < frames; m += kLanes)
       Wide::StoreFloats(decayed + m, Wide::ToFloats(Wide::LoadFloats(peaks + m) * decay));
     envelopes[frames] = FRun.Envelope;
-    std::fill_n(envelopes + frames + 1, kSlack, 0.0f);
+    std::fill_n(envelopes + frames + 1, kPastEnd, 0.0f);
     for (Index m = frames - 1; m >= 0; --m) {
       const uint32_t peak = std::bit_cast<uint32_t>(peaks[m]);
       const bool rises = peak > envelope;
@@ -246,13 +254,27 @@ private:
     // r * 0.2 with r = state / 2^32 is the state times 0.2 / 2^32, rounded alike.
     const Wide scale(kDelaySpan / 4294967296.0), delay(double(FRun.Delay)), centre(kDelayCentre),
         one(1.0);
-    for (Index m = 0; m < frames; m += kLanes) {
-      const Wide draws = Wide::FromDraws(multipliers + m, increments + m, state);
-      const Wide d = Wide::Rounded(draws * scale + delay - centre);
-      const Wide whole = Wide::Truncated(d);
-      Wide::StoreWhole(wholeDelays + m, whole);
-      Wide::StoreDuplicated(firstWeights + 2 * m, whole + one - d);
-      Wide::StoreDuplicated(secondWeights + 2 * m, d - whole);
+    constexpr Index N = kLockstep;
+    for (Index m = 0; m < frames; m += N * kLanes) {
+      Wide d[N], whole[N];
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        d[g] = Wide::FromDraws(multipliers + m + g * kLanes, increments + m + g * kLanes, state) *
+                   scale +
+               delay;
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        d[g] = Wide::Rounded(d[g] - centre);
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        whole[g] = Wide::Truncated(d[g]);
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g) {
+        const Index at = m + g * kLanes;
+        Wide::StoreWhole(wholeDelays + at, whole[g]);
+        Wide::StoreDuplicated(firstWeights + 2 * at, whole[g] + one - d[g]);
+        Wide::StoreDuplicated(secondWeights + 2 * at, d[g] - whole[g]);
+      }
     }
   }
 
@@ -261,11 +283,14 @@ private:
     const Index frames = FFrames;
     const TFeedBack feedBack{FFeedback,      FWholeDelays, FFirstWeights,
                              FSecondWeights, FShares,      kFalling.data() + 2 * (kBatch - frames)};
+    constexpr Index N = kLockstep, K = N * Wide::kFrames;
     Index m = 0;
+    for (; m + K <= frames; m += K)
+      feedBack.template Steps<Wide, N>(m);
     for (; m + Wide::kFrames <= frames; m += Wide::kFrames)
-      feedBack.template Step<Wide>(m);
+      feedBack.template Steps<Wide, 1>(m);
     for (; m < frames; ++m)
-      feedBack.template Step<Pair>(m);
+      feedBack.template Steps<Pair, 1>(m);
   }
 
   struct TFeedBack {
@@ -275,15 +300,27 @@ private:
     double* Shares;
     const double* Scales;
 
-    template <class V> void Step(Index m) const {
-      // Each product of two floats is exact in double precision, so that fusing it with the
-      // addition rounds only where the separate addition would.
-      const V first = V::MulAdd(V::Load(FirstWeights + 2 * m),
-                                V::LoadFeedback(Feedback + m, WholeDelays + m), V(kDelayedOffset));
-      const V delayed =
-          V::Rounded(V::MulAdd(V::Load(SecondWeights + 2 * m),
-                               V::LoadFeedback(Feedback + m + 1, WholeDelays + m), first));
-      V::Store(Shares + 2 * m, delayed * V::Load(Scales + 2 * m));
+    // The N vectors from m on. Each product of two floats is exact in double precision, so
+    // that fusing it with the addition rounds only where the separate addition would.
+    template <class V, int N> void Steps(Index m) const {
+      constexpr Index F = V::kFrames;
+      V first[N], second[N];
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        first[g] = V::LoadFeedback(Feedback + m + g * F, WholeDelays + m + g * F);
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        second[g] = V::LoadFeedback(Feedback + m + g * F + 1, WholeDelays + m + g * F);
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        first[g] = V::MulAdd(V::Load(FirstWeights + 2 * (m + g * F)), first[g], V(kDelayedOffset));
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        second[g] = V::MulAdd(V::Load(SecondWeights + 2 * (m + g * F)), second[g], first[g]);
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        V::Store(Shares + 2 * (m + g * F),
+                 V::Rounded(second[g]) * V::Load(Scales + 2 * (m + g * F)));
     }
   };
 
@@ -361,13 +398,14 @@ private:
       for (Index n = N * F - 1; n >= 0; --n)
         low[n] = lowpass = lowpass + Pair::Load(Shares + 2 * (m + n));
       const V gain(Gain);
+      V mix[N];
 #pragma GCC unroll 16
-      for (Index g = 0; g < N; ++g) {
-        const Index at = m + g * F;
-        V::Store(History[at].data(),
-                 V::Rounded(V::Join(low + g * F) * (V::Load(Scales + 2 * at) * gain) +
-                            V::LoadFloats(Inputs + 2 * at)));
-      }
+      for (Index g = 0; g < N; ++g)
+        mix[g] = V::Join(low + g * F) * (V::Load(Scales + 2 * (m + g * F)) * gain) +
+                 V::LoadFloats(Inputs + 2 * (m + g * F));
+#pragma GCC unroll 16
+      for (Index g = 0; g < N; ++g)
+        V::Store(History[m + g * F].data(), V::Rounded(mix[g]));
     }
 
     // 9. Cabinet of the G vectors from m on: their sums advance tap by tap, each from tap 0
@@ -396,22 +434,37 @@ private:
     template <class V, int G> void Saturate(Index m) const {
       constexpr Index F = V::kFrames;
       const auto drive = V::FloatsOf(Drive);
+      V x[G], e[G], p[G];
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        x[g] = V::FromFloats(V::MulRounded(V::ToFloats(V::Load(Sums + 2 * (m + g * F))), drive));
+        // SoftClip of FeedbackSteps.h, each operation for all G vectors before the next, so that
+        // their chains of dependent operations advance side by side.
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        e[g] = V::Min(V::Abs(x[g] + x[g]), V(kSoftClipLimit));
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        p[g] = e[g] + V(3.0);
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        p[g] = e[g] * p[g] + V(6.0);
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        p[g] = e[g] * p[g] + V(12.0);
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        p[g] = e[g] * p[g];
+#pragma GCC unroll 16
+      for (Index g = 0; g < G; ++g)
+        p[g] = p[g] / (p[g] + V(24.0));
 #pragma GCC unroll 16
       for (Index g = 0; g < G; ++g) {
         const Index at = m + g * F;
-        const auto s = V::MulRounded(V::ToFloats(V::Load(Sums + 2 * at)), drive);
-        const auto out = V::ToFloats(SoftClip(V::FromFloats(s)));
+        const auto out = V::ToFloats((p[g] ^ (V::Less(x[g], V(0.0)) & V(-0.0))) & V::Ordered(x[g]));
         V::StoreOutputs(OutEnd0 - F - at, OutEnd1 - F - at, out);
         V::StoreFloats(Feedback[at].data(), V::MulRounded(out, V::LoadFeeds(Feeds + at)));
       }
-    }
-
-    // SoftClip of FeedbackSteps.h in every lane.
-    template <class V> static V SoftClip(V x) {
-      const V e = V::Min(V::Abs(x + x), V(kSoftClipLimit));
-      const V p = e * (e * (e * (e + V(3.0)) + V(6.0)) + V(12.0));
-      const V q = p / (p + V(24.0));
-      return (q ^ (V::Less(x, V(0.0)) & V(-0.0))) & V::Ordered(x);
     }
   };
 
