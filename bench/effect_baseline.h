@@ -4,6 +4,8 @@
 // benchmark runs both on the same input) and in results (which must agree bit for bit).
 #pragma once
 
+#include "framework/DRandom.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -49,7 +51,7 @@ public:
         FEnvelope = static_cast<float>(FEnvelope * 0.999999);
       const double feed = FEnvelope < 0.00002 ? IdleFeed : 1.0;
 
-      FState = FState * 134775813u + 1u;
+      FState = FState * TRandomGenerator::kMultiplier + TRandomGenerator::kIncrement;
       const double r = FState / 4294967296.0;
       const float d = static_cast<float>(r * 0.2 + Delay - 0.1);
       const int k = static_cast<int>(d);
