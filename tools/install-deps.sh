@@ -17,7 +17,7 @@ packages=(
   libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross
   binutils-aarch64-linux-gnu
   libx11-dev:arm64 libxext-dev:arm64 libjpeg-dev:arm64 libpng-dev:arm64 libsndfile1-dev:arm64
-  libcairo2-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
+  libcairo2-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64 lv2-dev:arm64 liblilv-dev:arm64
 )
 missing=()
 for p in "${packages[@]}"; do
