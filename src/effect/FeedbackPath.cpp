@@ -96,7 +96,9 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
     run.Out[1] = out1 + done;
     run.Frames = std::min(frames - done, FWritePos + 1);
     run.WritePos = FWritePos;
-    FRunFrames(run);
+    // A single frame costs less through the portable kernel than through a vector kernel's
+    // stages, and gives the same samples.
+    (run.Frames == 1 ? RunFramesPortable : FRunFrames)(run);
     done += run.Frames;
     // 12. Advance; past index 0 the buffers wrap.
     FWritePos -= run.Frames;
