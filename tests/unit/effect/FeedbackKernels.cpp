@@ -186,7 +186,7 @@ TEST(FeedbackKernels, EveryKernelGivesThePortableKernelsSamplesAndState) {
   // The floating-point state that TFeedbackPath gives its kernels.
   const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed);
 
-  for (uint32_t seed = 1; seed <= 24; ++seed) {
+  for (uint32_t seed = 1; seed <= 64; ++seed) {
     TChoices choices(seed);
     // Plucks and tones stay below the seed's level; the edges above it come in rising order,
     // so that each of them lifts the envelope.
@@ -201,7 +201,7 @@ TEST(FeedbackKernels, EveryKernelGivesThePortableKernelsSamplesAndState) {
     std::array<TFrame<double>, kFilterTaps> taps{};
     coefficients.Taps = taps.data();
     std::vector<float> in[2], out[2], expected[2];
-    for (int block = 0, frame = 0; frame < 12000; ++block) {
+    for (int block = 0, frame = 0; frame < 20000; ++block) {
       // New coefficients between blocks, now and then: across the parameters' ranges and
       // beyond, with delays down to the shortest the buffers allow.
       if (block % 4 == 0) {
