@@ -2,8 +2,8 @@
 // sizes, against the straightforward scalar baseline (effect_baseline.h), all on the same input
 // in the same run: time per stereo frame and speed relative to real time at 44.1 kHz. Before
 // timing, each runs over the whole input once and must agree with the baseline sample for
-// sample; the run stops with an error otherwise. The ratios of the times are measured apart
-// and printed at the end (PrintRatios).
+// sample; the run stops with an error otherwise. The times per block size and their ratios are
+// measured again with all configurations taking turns and printed at the end (PrintRatios).
 #include "effect/FeedbackPath.h"
 #include "effect/ParameterMapping.h"
 #include "effect_baseline.h"
@@ -145,10 +145,11 @@ void Register() {
     }
 }
 
-// The ratios, measured apart from the table above: every configuration renders the same
-// stretch of input in turn, round after round, each timed in this thread's processor time, and
-// the medians are compared. Taking turns puts all of them under the same load of a shared
-// machine, which the separate time slots of the table do not.
+// The times again and their ratios, measured apart from the table above: every configuration
+// (each kernel in each block size, and the baseline) renders the same stretch of input in turn,
+// round after round, each timed in this thread's processor time, and the medians are compared.
+// Taking turns puts all of them under the same load of a shared machine, which the separate time
+// slots of the table do not.
 void PrintRatios() {
   constexpr int kStretch = 8192, kRounds = 41;
   struct TConfiguration {
@@ -165,7 +166,7 @@ void PrintRatios() {
                                        int n) { baseline->Process(in0, in1, out0, out1, n); },
                             {}});
   for (const TKernel kernel : KernelsFor(TCPU()))
-    for (const int block : {32, 4096}) {
+    for (const int block : kBlocks) {
       auto fast = std::make_shared<TFast>(kernel);
       configurations.push_back({std::string(KernelName(kernel)) + "/" + std::to_string(block),
                                 block,
@@ -194,16 +195,27 @@ void PrintRatios() {
     std::nth_element(c.Times.begin(), c.Times.begin() + kRounds / 2, c.Times.end());
     medians[c.Name] = c.Times[kRounds / 2] / kStretch;
   }
-  std::printf("Medians of %d interleaved rounds of %d frames, in ns per frame:\n", kRounds,
-              kStretch);
+  std::printf("Medians of %d interleaved rounds of %d frames, in ns per frame, by block size:\n",
+              kRounds, kStretch);
   const double base = medians["Baseline"];
-  std::printf("Baseline %6.2f\n", base);
+  std::printf("%-8s %8.2f (blocks of 4096)\n", "Baseline", base);
+  std::printf("%-8s", "");
+  for (const int block : kBlocks)
+    std::printf(" %8d", block);
+  std::printf("\n");
+  for (const TKernel kernel : KernelsFor(TCPU())) {
+    const std::string prefix = std::string(KernelName(kernel)) + "/";
+    std::printf("%-8s", KernelName(kernel));
+    for (const int block : kBlocks)
+      std::printf(" %8.2f", medians[prefix + std::to_string(block)]);
+    std::printf("\n");
+  }
   for (const TKernel kernel : KernelsFor(TCPU())) {
     const std::string prefix = std::string(KernelName(kernel)) + "/";
     const double large = medians[prefix + "4096"], small = medians[prefix + "32"];
-    std::printf("%-8s %6.2f in blocks of 4096, %5.2f times as fast as Baseline; %6.2f in blocks "
-                "of 32, %+5.1f %% per frame\n",
-                KernelName(kernel), large, base / large, small, 100.0 * (small / large - 1.0));
+    std::printf("%-8s %5.2f times as fast as Baseline in blocks of 4096; in blocks of 32 %+5.1f %% "
+                "per frame\n",
+                KernelName(kernel), base / large, 100.0 * (small / large - 1.0));
   }
 }
 } // namespace
