@@ -67,7 +67,8 @@ void TFeedbackPath::Process(const float* in0, const float* in1, float* out0, flo
     std::fill_n(out1, frames, 0.0f);
     return;
   }
-  const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed);
+  // Every host call is already guarded; the signal path uses no x87 instruction.
+  const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed, TUnits::Arithmetic);
   if (FBlendMailbox.Take(FImpulses[0]))
     LoadFilterTaps();
   const TDistanceCoefficients distance = Distance();

@@ -18,10 +18,15 @@
 #endif
 
 enum class TDenormals { Kept, Flushed };
+// The units a guard switches: all that compiled code uses, or only the one of float and double
+// arithmetic, for code that runs inside a guard of all units and needs another denormal
+// handling (on x86 the x87 unit is then left alone, which saves a few status reads).
+enum class TUnits { All, Arithmetic };
 
 class TMaskedFloatingPoint {
 public:
-  explicit TMaskedFloatingPoint(TDenormals denormals = TDenormals::Kept) noexcept;
+  explicit TMaskedFloatingPoint(TDenormals denormals = TDenormals::Kept,
+                                TUnits units = TUnits::All) noexcept;
   ~TMaskedFloatingPoint();
   TMaskedFloatingPoint(const TMaskedFloatingPoint&) = delete;
   TMaskedFloatingPoint& operator=(const TMaskedFloatingPoint&) = delete;
@@ -35,8 +40,8 @@ private:
   // the exception flags with their summary in the status word.
   static constexpr uint16_t kMasksX87 = 0x003Fu, kRoundingX87 = 0x0C00u, kFlagsX87 = 0x00FFu;
   uint32_t FCallerSSE;
-  uint16_t FCallerControl, FCallerStatus;
-  bool FControlChanged;
+  uint16_t FCallerControl = 0, FCallerStatus = 0;
+  bool FX87, FControlChanged = false;
 #elif defined(__aarch64__)
   // FPCR: the trap enables (IOE DZE OFE UFE IXE IDE), the rounding mode field, flush-to-zero,
   // and the alternate behaviours AH and FIZ, which would change what flushing means.
@@ -50,9 +55,11 @@ private:
 
 #if defined(__x86_64__) || defined(__i386__)
 
-inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals denormals) noexcept
-    : FCallerSSE(_mm_getcsr()) {
+inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals denormals, TUnits units) noexcept
+    : FCallerSSE(_mm_getcsr()), FX87(units == TUnits::All) {
   _mm_setcsr(denormals == TDenormals::Flushed ? kMaskedSSE | kFlushedSSE : kMaskedSSE);
+  if (!FX87)
+    return;
   __asm__ volatile("fnstcw %0" : "=m"(FCallerControl));
   __asm__ volatile("fnstsw %0" : "=m"(FCallerStatus));
   const uint16_t control = static_cast<uint16_t>((FCallerControl & ~kRoundingX87) | kMasksX87);
@@ -63,6 +70,8 @@ inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals denormals) noexcept
 
 inline TMaskedFloatingPoint::~TMaskedFloatingPoint() {
   _mm_setcsr(FCallerSSE);
+  if (!FX87)
+    return;
   uint16_t status;
   __asm__ volatile("fnstsw %0" : "=m"(status));
   if ((status & kFlagsX87) != (FCallerStatus & kFlagsX87)) {
@@ -84,7 +93,7 @@ inline TMaskedFloatingPoint::~TMaskedFloatingPoint() {
 
 #elif defined(__aarch64__)
 
-inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals denormals) noexcept {
+inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals denormals, TUnits) noexcept {
   __asm__ volatile("mrs %0, fpcr" : "=r"(FCallerFPCR));
   __asm__ volatile("mrs %0, fpsr" : "=r"(FCallerFPSR));
   uint64_t fpcr = FCallerFPCR & ~(kTrapEnables | kRounding | kFlushToZero | kAlternate);
@@ -106,7 +115,7 @@ inline TMaskedFloatingPoint::~TMaskedFloatingPoint() {
 
 // Elsewhere the standard environment: exceptions masked and rounding to nearest; denormals
 // stay as the processor handles them.
-inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals) noexcept {
+inline TMaskedFloatingPoint::TMaskedFloatingPoint(TDenormals, TUnits) noexcept {
   std::feholdexcept(&FCaller);
   std::fesetround(FE_TONEAREST);
 }
