@@ -108,12 +108,14 @@ struct TWideAVX2 {
     _mm256_storeu_pd(p, _mm256_unpacklo_pd(x.v, x.v));
     _mm256_storeu_pd(p + 4, _mm256_unpackhi_pd(x.v, x.v));
   }
-  // Frame i from at[i + whole[i]].
-  static TWideAVX2 LoadFeedback(const TFrame<float>* at, const int32_t* whole) {
-    const __m128 newer =
-        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&at[whole[0]])));
-    const __m128 both = _mm_loadh_pi(newer, reinterpret_cast<const __m64*>(&at[1 + whole[1]]));
-    return _mm256_cvtps_pd(both);
+  // Frame i from at[i + whole[i]] (first) and the frame after it (second), with one load for
+  // each i.
+  static void LoadFeedback(const TFrame<float>* at, const int32_t* whole, TWideAVX2& first,
+                           TWideAVX2& second) {
+    const __m128d newer = _mm_loadu_pd(reinterpret_cast<const double*>(&at[whole[0]]));
+    const __m128d older = _mm_loadu_pd(reinterpret_cast<const double*>(&at[1 + whole[1]]));
+    first = _mm256_cvtps_pd(_mm_castpd_ps(_mm_unpacklo_pd(newer, older)));
+    second = _mm256_cvtps_pd(_mm_castpd_ps(_mm_unpackhi_pd(newer, older)));
   }
   // From the store factors of frames m and m + 1: (f0, f0, f1, f1).
   static __m128 LoadFeeds(const float* feeds) {

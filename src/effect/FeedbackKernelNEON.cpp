@@ -93,9 +93,12 @@ struct TPairNEON {
     vst1q_f64(p, vdupq_laneq_f64(x.v, 0));
     vst1q_f64(p + 2, vdupq_laneq_f64(x.v, 1));
   }
-  // The frame at[whole[0]].
-  static TPairNEON LoadFeedback(const TFrame<float>* at, const int32_t* whole) {
-    return LoadFloats(at[whole[0]].data());
+  // The frames at[whole[0]] and at[whole[0] + 1], with one load.
+  static void LoadFeedback(const TFrame<float>* at, const int32_t* whole, TPairNEON& first,
+                           TPairNEON& second) {
+    const float32x4_t both = vld1q_f32(at[whole[0]].data());
+    first = vcvt_f64_f32(vget_low_f32(both));
+    second = vcvt_high_f64_f32(both);
   }
 
   static float32x2_t LoadFeeds(const float* feed) { return vld1_dup_f32(feed); }

@@ -28,6 +28,8 @@
 //    draws in an order of the instruction set's choosing, which StoreWhole and
 //    StoreDuplicated put back);
 //  - Pair: the same for one frame, for the frames that do not fill a Wide vector;
+//  - LoadFeedback: for each frame i of a vector, the stored frames at[i + whole[i]] (first)
+//    and the one after it (second), which lie side by side in the buffer;
 //  - Quad: four floats;
 //  - kGroup: how many vectors' sums the cabinet filter advances together.
 // Pair loads and stores are aligned to 16 bytes.
@@ -307,10 +309,7 @@ private:
       V first[N], second[N];
 #pragma GCC unroll 16
       for (Index g = 0; g < N; ++g)
-        first[g] = V::LoadFeedback(Feedback + m + g * F, WholeDelays + m + g * F);
-#pragma GCC unroll 16
-      for (Index g = 0; g < N; ++g)
-        second[g] = V::LoadFeedback(Feedback + m + g * F + 1, WholeDelays + m + g * F);
+        V::LoadFeedback(Feedback + m + g * F, WholeDelays + m + g * F, first[g], second[g]);
 #pragma GCC unroll 16
       for (Index g = 0; g < N; ++g)
         first[g] = V::MulAdd(V::Load(FirstWeights + 2 * (m + g * F)), first[g], V(kDelayedOffset));

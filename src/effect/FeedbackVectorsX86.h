@@ -87,9 +87,12 @@ struct TPairSSE2 {
     _mm_storeu_pd(p, _mm_unpacklo_pd(x.v, x.v));
     _mm_storeu_pd(p + 2, _mm_unpackhi_pd(x.v, x.v));
   }
-  // The frame at[whole[0]].
-  static TPairSSE2 LoadFeedback(const TFrame<float>* at, const int32_t* whole) {
-    return LoadFloats(at[whole[0]].data());
+  // The frames at[whole[0]] and at[whole[0] + 1], with one load.
+  static void LoadFeedback(const TFrame<float>* at, const int32_t* whole, TPairSSE2& first,
+                           TPairSSE2& second) {
+    const __m128 both = _mm_loadu_ps(at[whole[0]].data());
+    first = _mm_cvtps_pd(both);
+    second = _mm_cvtps_pd(_mm_movehl_ps(both, both));
   }
 
   // The frame's store factor for both channels.
