@@ -134,7 +134,7 @@ struct TAVX2 {
   using Wide = TWideAVX2;
   using Pair = TPairSSE2;
   using Quad = TQuadSSE2;
-  static constexpr int kGroup = 8;
+  static constexpr int kGroup = 4;
 };
 
 } // namespace

@@ -8,7 +8,7 @@ struct TSSE2 {
   using Wide = TPairSSE2;
   using Pair = TPairSSE2;
   using Quad = TQuadSSE2;
-  static constexpr int kGroup = 8;
+  static constexpr int kGroup = 4;
 };
 } // namespace
 
