@@ -211,11 +211,15 @@ private:
       Wide::StoreFloats(decayed + m, Wide::ToFloats(Wide::LoadFloats(peaks + m) * decay));
     envelopes[frames] = FRun.Envelope;
     std::fill_n(envelopes + frames + 1, kPastEnd, 0.0f);
+    // A guess that decays below the smallest normal float becomes 0, as every exact one does
+    // on x86: the checks below compare with denormals taken as 0, which would let a denormal
+    // guess pass for 0.
+    constexpr uint32_t kSmallestNormal = std::bit_cast<uint32_t>(FLT_MIN);
     for (Index m = frames - 1; m >= 0; --m) {
       const uint32_t peak = std::bit_cast<uint32_t>(peaks[m]);
       const bool rises = peak > envelope;
       step = rises ? peak - std::bit_cast<uint32_t>(decayed[m]) : step;
-      envelope = rises ? peak : envelope - step;
+      envelope = rises ? peak : envelope >= step + kSmallestNormal ? envelope - step : 0;
       envelopes[m] = std::bit_cast<float>(envelope);
     }
 

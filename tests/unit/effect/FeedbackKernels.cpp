@@ -186,7 +186,7 @@ TEST(FeedbackKernels, EveryKernelGivesThePortableKernelsSamplesAndState) {
   // The floating-point state that TFeedbackPath gives its kernels.
   const TMaskedFloatingPoint floatingPoint(TDenormals::Flushed);
 
-  for (uint32_t seed = 1; seed <= 64; ++seed) {
+  for (uint32_t seed = 1; seed <= 128; ++seed) {
     TChoices choices(seed);
     // Plucks and tones stay below the seed's level; the edges above it come in rising order,
     // so that each of them lifts the envelope.
