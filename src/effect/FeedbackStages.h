@@ -344,7 +344,7 @@ private:
     const TFinish finish{
         FInputs,
         FShares,
-        FSums,
+        FDriven,
         FFeeds,
         kRising.data() + 2 * (kBatch - frames),
         FHistory,
@@ -382,7 +382,7 @@ private:
   struct TFinish {
     const float* Inputs;
     const double* Shares;
-    double* Sums;
+    float* Driven;
     const float* Feeds;
     const double* Scales;
     TFrame<double>* History;
@@ -412,7 +412,9 @@ private:
     }
 
     // 9. Cabinet of the G vectors from m on: their sums advance tap by tap, each from tap 0
-    // upward. The products are exact, as in FeedBack.
+    // upward. The products are exact, as in FeedBack. Each sum leaves as a float, times the
+    // drive (the start of step 10), which keeps that much of the saturation's long chain of
+    // dependent operations out of it.
     template <class V, int G> void Cabinet(Index m) const {
       constexpr Index F = V::kFrames;
       const TFrame<double>* history = History + m;
@@ -428,19 +430,19 @@ private:
         for (Index g = 0; g < G; ++g)
           sum[g] = V::MulAdd(V::Load(history[g * F + j].data()), tap, sum[g]);
       }
+      const auto drive = V::FloatsOf(Drive);
 #pragma GCC unroll 16
       for (Index g = 0; g < G; ++g)
-        V::Store(Sums + 2 * (m + g * F), sum[g]);
+        V::StoreFloats(Driven + 2 * (m + g * F), V::MulRounded(V::ToFloats(sum[g]), drive));
     }
 
-    // 10. Saturation, 11. feedback store of the G vectors from m on.
+    // 10. Saturation of the driven sums, 11. feedback store of the G vectors from m on.
     template <class V, int G> void Saturate(Index m) const {
       constexpr Index F = V::kFrames;
-      const auto drive = V::FloatsOf(Drive);
       V x[G], e[G], p[G];
 #pragma GCC unroll 16
       for (Index g = 0; g < G; ++g)
-        x[g] = V::FromFloats(V::MulRounded(V::ToFloats(V::Load(Sums + 2 * (m + g * F))), drive));
+        x[g] = V::LoadFloats(Driven + 2 * (m + g * F));
         // SoftClip of FeedbackSteps.h, each operation for all G vectors before the next, so that
         // their chains of dependent operations advance side by side.
 #pragma GCC unroll 16
@@ -491,7 +493,7 @@ private:
   alignas(32) double FFirstWeights[2 * (kBatch + kSlack)];
   alignas(32) double FSecondWeights[2 * (kBatch + kSlack)];
   alignas(32) double FShares[2 * (kBatch + kSlack)];
-  alignas(32) double FSums[2 * (kBatch + kSlack)];
+  alignas(32) float FDriven[2 * (kBatch + kSlack)];
 };
 
 } // namespace
