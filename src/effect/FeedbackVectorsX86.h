@@ -8,6 +8,7 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -57,11 +58,16 @@ struct TPairSSE2 {
   // Floats whose bit patterns are the lanes' whole numbers.
   static __m128 FloatsWithBits(TPairSSE2 x) { return _mm_castsi128_ps(_mm_cvttpd_epi32(x.v)); }
   static __m128 FloatsOf(float x) { return _mm_set1_ps(x); }
+  // Two floats move as the bits of one double, which keeps them among floating-point
+  // instructions (std::memcpy, since the memory holds floats).
   static TPairSSE2 LoadFloats(const float* p) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    double bits;
+    std::memcpy(&bits, p, sizeof bits);
+    return _mm_cvtps_pd(_mm_castpd_ps(_mm_set_sd(bits)));
   }
   static void StoreFloats(float* p, __m128 f) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(f));
+    const double bits = _mm_cvtsd_f64(_mm_castps_pd(f));
+    std::memcpy(p, &bits, sizeof bits);
   }
   // The product of two floats rounded to a float: exact before the rounding, as in double.
   static __m128 MulRounded(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
