@@ -130,7 +130,7 @@ void TZintraxModule::V2M_ParameterChange(TObject*, int32_t Index, float) {
 
 void TZintraxModule::V2M_EditOpen(TObject*, std::unique_ptr<TCustomEditorForm>& GUI) {
   auto form = std::make_unique<TVSTEditorForm>();
-  form->EffectModule = this;
+  form->EffectModule = &EditorParameters();
   GUI = std::move(form);
 }
 

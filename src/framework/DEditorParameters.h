@@ -1,6 +1,6 @@
 // What an editor may do with the module it shows: read and set a parameter in its own units,
 // read its display text, and mark where a gesture on a parameter begins and ends. The module
-// implements it; an editor holds nothing else of the module.
+// hands its editor an object of this kind; an editor holds nothing else of the module.
 #pragma once
 
 #include <cstdint>
@@ -24,4 +24,18 @@ public:
 
 protected:
   ~TEditorParameters() = default;
+};
+
+// Hears what the module's editor did, for a host boundary other than the effect record's host
+// callback: a value the editor set and the module took, and a gesture begun and ended. Only the
+// editor's own changes arrive here, each once, on the editor's thread and inside the editor's
+// call; a change made by anyone else never does, whatever thread it comes from.
+class TEditorListener {
+public:
+  virtual void EditorChangedParameter(int32_t index, float value) = 0;
+  virtual void EditorBeganGesture(int32_t index) = 0;
+  virtual void EditorEndedGesture(int32_t index) = 0;
+
+protected:
+  ~TEditorListener() = default;
 };

@@ -167,12 +167,10 @@ VstIntPtr TCustomVST1Module::Dispatcher(int32_t opcode, int32_t index, VstIntPtr
   const bool hasEditor = FEffect.flags & effFlagsHasEditor;
   switch (opcode) {
   case effOpen:
-    if (OnOpen)
-      OnOpen(this);
+    Open();
     return 0;
   case effClose:
-    if (OnClose)
-      OnClose(this);
+    Close();
     return 0;
   case effSetProgram:
     if (value >= 0 && value < numPrograms() && value != FCurrentProgram)
@@ -240,6 +238,16 @@ VstIntPtr TCustomVST1Module::Dispatcher(int32_t opcode, int32_t index, VstIntPtr
   default:
     return 0;
   }
+}
+
+void TCustomVST1Module::Open() {
+  if (OnOpen)
+    OnOpen(this);
+}
+
+void TCustomVST1Module::Close() {
+  if (OnClose)
+    OnClose(this);
 }
 
 void TCustomVST1Module::Suspend() {

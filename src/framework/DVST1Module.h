@@ -45,7 +45,7 @@ using TDispatcherEvent = std::function<void(TObject* Sender, int32_t opCode)>;
 using TEditOpenEvent =
     std::function<void(TObject* Sender, std::unique_ptr<TCustomEditorForm>& GUI)>;
 
-class TCustomVST1Module : public TObject, public TEditorParameters {
+class TCustomVST1Module : public TObject {
 public:
   TCustomVST1Module();
   ~TCustomVST1Module() override;
@@ -126,6 +126,9 @@ public:
                                 int32_t sampleFrames);
   virtual void Suspend();
   virtual void Resume();
+  // The start and end of the module's use (effOpen, effClose): raise OnOpen and OnClose.
+  void Open();
+  void Close();
 
   // --- Parameters (real values inside, normalised only at the host boundary) ---
   TCustomVstParameterProperties& ParameterProperties() { return FParameterProperties; }
@@ -134,8 +137,8 @@ public:
   // Stores the value (and into the current program), tells the host, raises the events.
   // Ignored for an index without description, a non-finite value, or while another call is
   // in progress.
-  void SetParameterValue(int32_t index, float value) override;
-  float GetParameterValue(int32_t index) const override; // 0 for an index without description
+  void SetParameterValue(int32_t index, float value);
+  float GetParameterValue(int32_t index) const; // 0 for an index without description
   float NormalizedToReal(int32_t index, float normalized);
   float RealToNormalized(int32_t index, float value) const;
   // The descriptions' mapping for hosts whose scale holds double values (see
@@ -147,14 +150,14 @@ public:
   virtual void GetParamDisplay(int32_t index, char* text);
   virtual void GetParamName(int32_t index, char* text);
   std::string ParamLabel(int32_t index) const;
-  std::string ParamDisplay(int32_t index) const override;
+  std::string ParamDisplay(int32_t index) const;
   // The text the host would show for parameter index holding value.
   std::string ParamDisplayFor(int32_t index, float value) const;
   std::string ParamName(int32_t index) const;
   // A gesture on parameter index begins or ends (audioMasterBeginEdit, audioMasterEndEdit);
   // true when the host answers other than 0.
-  bool BeginEdit(int32_t index) override;
-  bool EndEdit(int32_t index) override;
+  bool BeginEdit(int32_t index);
+  bool EndEdit(int32_t index);
   bool OverwritePrograms = false;
 
   // --- Programs ---
@@ -167,6 +170,16 @@ public:
   void SetCurrentProgramName(std::string_view name);
 
   // --- Editor ---
+  // What the module's editor is handed: the parameter operations above, with the editor's own
+  // changes and gestures also told to the editor listener.
+  TEditorParameters& EditorParameters() { return FEditorSide; }
+  // Set before the editor first opens; null (the default) tells nobody.
+  void SetEditorListener(TEditorListener* listener) { FEditorListener = listener; }
+  // Opens the editor as a child of parentWindow (hostData as effEditOpen's value), idles it and
+  // closes it, as the editor opcodes do; false when no editor could be made.
+  virtual bool EditOpen(void* parentWindow, VstIntPtr hostData);
+  virtual void EditClose();
+  virtual void EditIdle();
   // The open editor window. Only the editor's thread may touch it (see IsEditorThread).
   TCustomEditorForm* EditorForm() const { return FEditorForm.get(); }
   // Whether the calling thread is the one that delivers the editor's messages: the thread of
@@ -192,9 +205,6 @@ protected:
   // Raises OnInitialize, the programs' OnInitialize and selects program 0.
   void FinishLoading();
 
-  virtual bool EditOpen(void* parentWindow, VstIntPtr hostData);
-  virtual void EditClose();
-  virtual void EditIdle();
   VstIntPtr GetChunk(void** data, bool programOnly);
   VstIntPtr SetChunk(const void* data, VstIntPtr byteSize, bool programOnly);
 
@@ -205,6 +215,20 @@ protected:
   virtual void SendMidiOut() {}
 
 private:
+  // The editor's view of the module: its changes and gestures go to the listener as well.
+  class TEditorSide final : public TEditorParameters {
+  public:
+    explicit TEditorSide(TCustomVST1Module& module) : FModule(module) {}
+    float GetParameterValue(int32_t index) const override;
+    void SetParameterValue(int32_t index, float value) override;
+    std::string ParamDisplay(int32_t index) const override;
+    bool BeginEdit(int32_t index) override;
+    bool EndEdit(int32_t index) override;
+
+  private:
+    TCustomVST1Module& FModule;
+  };
+
   struct TAudioScratch;
   struct TBlockBuffers;
   // What an audio callback calls: nothing, the event, or one of the mode routines.
@@ -222,6 +246,8 @@ private:
   void CopyProcess(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
   void MuteProcess(float* const* outputs, int32_t sampleFrames);
   VstIntPtr AnswerEditGetRect(void* ptr);
+  // SetParameterValue, telling listener (when not null) of the change once the module took it.
+  void ChangeParameter(int32_t index, float value, TEditorListener* listener);
   void SetCurrentProgramNameQuietly(const char* name); // without asking for a repaint
 
   AEffect FEffect{};
@@ -252,6 +278,8 @@ private:
   TCustomVstPrograms FPrograms{this};
   int32_t FCurrentProgram = 0;
 
+  TEditorSide FEditorSide{*this};
+  TEditorListener* FEditorListener = nullptr;
   std::unique_ptr<TCustomEditorForm> FEditorForm;
   std::atomic<std::thread::id> FEditorThread{};
   ERect FEditorRect{};

@@ -25,6 +25,10 @@ void TCustomVST1Module::SetPrograms(const TCustomVstPrograms& source) {
 }
 
 void TCustomVST1Module::SetParameterValue(int32_t index, float value) {
+  ChangeParameter(index, value, nullptr);
+}
+
+void TCustomVST1Module::ChangeParameter(int32_t index, float value, TEditorListener* listener) {
   if (!FParameterProperties.ValidIndex(index) || !std::isfinite(value))
     return;
   if (FParameterBusy.exchange(true))
@@ -45,6 +49,8 @@ void TCustomVST1Module::SetParameterValue(int32_t index, float value) {
   TCustomVstParameterProperty& description = FParameterProperties[index];
   if (description.CanBeAutomated && FAudioMaster)
     CallAudioMaster(audioMasterAutomate, index, 0, nullptr, RealToNormalized(index, value));
+  if (listener)
+    listener->EditorChangedParameter(index, GetParameterValue(index));
   if (description.OnParameterChange)
     description.OnParameterChange(this, index, value);
   if (OnParameterChange)
@@ -57,6 +63,34 @@ bool TCustomVST1Module::BeginEdit(int32_t index) {
 
 bool TCustomVST1Module::EndEdit(int32_t index) {
   return CallAudioMaster(audioMasterEndEdit, index) != 0;
+}
+
+float TCustomVST1Module::TEditorSide::GetParameterValue(int32_t index) const {
+  return FModule.GetParameterValue(index);
+}
+
+void TCustomVST1Module::TEditorSide::SetParameterValue(int32_t index, float value) {
+  FModule.ChangeParameter(index, value, FModule.FEditorListener);
+}
+
+std::string TCustomVST1Module::TEditorSide::ParamDisplay(int32_t index) const {
+  return FModule.ParamDisplay(index);
+}
+
+bool TCustomVST1Module::TEditorSide::BeginEdit(int32_t index) {
+  const bool answered = FModule.BeginEdit(index);
+  if (!FModule.FEditorListener)
+    return answered;
+  FModule.FEditorListener->EditorBeganGesture(index);
+  return true;
+}
+
+bool TCustomVST1Module::TEditorSide::EndEdit(int32_t index) {
+  const bool answered = FModule.EndEdit(index);
+  if (!FModule.FEditorListener)
+    return answered;
+  FModule.FEditorListener->EditorEndedGesture(index);
+  return true;
 }
 
 float TCustomVST1Module::GetParameterValue(int32_t index) const {

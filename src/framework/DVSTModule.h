@@ -13,13 +13,18 @@ public:
   // class has none.
   virtual void ReadStoredProperties() {}
 
-  friend AEffect* CreateVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make,
-                                  audioMasterCallback audioMaster) noexcept;
+  friend std::unique_ptr<TVST2Module>
+  BuildVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make);
 };
 
 // Builds a module: construction, the stored description, the end of loading (OnInitialize,
-// program initialisation, program 0), OnCreate; then hands it the host callback and puts it in
-// the process-wide list of modules, which frees it on effClose or, at the latest, when the
+// program initialisation, program 0), OnCreate. Throws what a step raised, leaving no module
+// behind. Whoever owns the module calls its PrepareDestruction before destroying it.
+std::unique_ptr<TVST2Module>
+BuildVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make);
+
+// Builds a module as BuildVSTModule does, then hands it the host callback and puts it in the
+// process-wide list of modules, which frees it on effClose or, at the latest, when the
 // library is unloaded. Answers the module's record, or null (leaving no module behind) when
 // any step raised.
 AEffect* CreateVSTModule(const std::function<std::unique_ptr<TVST2Module>()>& make,

@@ -109,7 +109,7 @@ public:
 TEST(EditorForm, KnobsSetTheirParametersOnlyWhenTheValueChanges) {
   TFourParameters module;
   TVSTEditorForm form;
-  form.EffectModule = &module;
+  form.EffectModule = &module.EditorParameters();
   form.DistanceDial->SetPosition(3571);
   EXPECT_EQ(module.GetParameterValue(0), 299.97f);
   form.DistanceDial->SetPosition(3571);
