@@ -11,104 +11,63 @@
 #include <stdexcept>
 
 namespace {
-constexpr intptr_t kHostVersion = 2400;
-constexpr intptr_t kProcessLevelRealtime = 2;
-constexpr intptr_t kReplaces = 1;
 
 bool Overlap(const float* a, const float* b, int32_t frames) {
   return a && b && a < b + frames && b < a + frames;
 }
+
+// Every call into the module runs with the floating-point state the module expects, and no
+// exception of the module's leaves the adapter: the module's operations leave it consistent.
+template <class TCall> void Guarded(TCall&& call) {
+  const TMaskedFloatingPoint masked;
+  try {
+    call();
+  } catch (...) {
+  }
+}
+
 } // namespace
 
-// Marks the calling thread as inside one of the adapter's own calls for the call's duration.
-struct TModuleAdapter::TOwnCall {
-  explicit TOwnCall(TModuleAdapter& adapter)
-      : FAdapter(adapter), FPrevious(adapter.FOwnCallThread.exchange(std::this_thread::get_id())) {}
-  ~TOwnCall() { FAdapter.FOwnCallThread.store(FPrevious); }
-  TOwnCall(const TOwnCall&) = delete;
-  TOwnCall& operator=(const TOwnCall&) = delete;
+// What the module's editor did, turned into the notices of the format.
+class TModuleAdapter::TListener final : public TEditorListener {
+public:
+  explicit TListener(TModuleNotices& notices) : FNotices(notices) {}
+  void EditorChangedParameter(int32_t index, float value) override {
+    if (FNotices.ParameterChanged)
+      FNotices.ParameterChanged(index, value);
+  }
+  void EditorBeganGesture(int32_t index) override {
+    if (FNotices.EditBegun)
+      FNotices.EditBegun(index);
+  }
+  void EditorEndedGesture(int32_t index) override {
+    if (FNotices.EditEnded)
+      FNotices.EditEnded(index);
+  }
 
 private:
-  TModuleAdapter& FAdapter;
-  std::thread::id FPrevious;
+  TModuleNotices& FNotices;
 };
 
-TModuleAdapter::TModuleAdapter() {
-  AEffect* effect = CreateVSTModule(
-      [this] {
-        auto module = std::make_unique<TZintraxModule>();
-        FModule = module.get();
-        return std::unique_ptr<TVST2Module>(std::move(module));
-      },
-      nullptr);
-  if (!effect)
+void TModuleAdapter::TModuleRelease::operator()(TZintraxModule* module) const {
+  module->PrepareDestruction();
+  delete module;
+}
+
+TModuleAdapter::TModuleAdapter() : FListener(std::make_unique<TListener>(Notices)) {
+  const TMaskedFloatingPoint masked;
+  try {
+    std::unique_ptr<TVST2Module> built =
+        BuildVSTModule([] { return std::unique_ptr<TVST2Module>(new TZintraxModule); });
+    FModule.reset(static_cast<TZintraxModule*>(built.release()));
+  } catch (...) {
     throw std::runtime_error("the plug-in module could not be built");
-  FEffect = effect;
-  // The record's user field is the host's: it leads the callback back to this adapter.
-  FEffect->user = this;
-  FModule->SetAudioMaster(&TModuleAdapter::HostCallback);
+  }
+  FModule->SetEditorListener(FListener.get());
 }
 
 TModuleAdapter::~TModuleAdapter() {
   Close();
-}
-
-intptr_t TModuleAdapter::HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t,
-                                      void* ptr, float) {
-  auto* adapter = effect ? static_cast<TModuleAdapter*>(effect->user) : nullptr;
-  if (!adapter)
-    return opcode == audioMasterVersion ? kHostVersion : 0;
-  try {
-    return adapter->Answer(opcode, index, ptr);
-  } catch (...) {
-    return 0;
-  }
-}
-
-intptr_t TModuleAdapter::Answer(int32_t opcode, int32_t index, void* ptr) {
-  const bool own = FOwnCallThread.load() == std::this_thread::get_id();
-  switch (opcode) {
-  case audioMasterVersion:
-    return kHostVersion;
-  case audioMasterAutomate:
-    if (!own && Notices.ParameterChanged && ValidIndex(index))
-      Notices.ParameterChanged(index, FModule->GetParameterValue(index));
-    return 0;
-  case audioMasterBeginEdit:
-    if (own || !Notices.EditBegun || !ValidIndex(index))
-      return 0;
-    Notices.EditBegun(index);
-    return 1;
-  case audioMasterEndEdit:
-    if (own || !Notices.EditEnded || !ValidIndex(index))
-      return 0;
-    Notices.EditEnded(index);
-    return 1;
-  case audioMasterGetSampleRate:
-    return static_cast<intptr_t>(FSampleRate);
-  case audioMasterGetBlockSize:
-    return FBlockSize;
-  case audioMasterGetCurrentProcessLevel:
-    return kProcessLevelRealtime;
-  case audioMasterWillReplaceOrAccumulate:
-    return kReplaces;
-  case audioMasterGetVendorString:
-  case audioMasterGetProductString:
-    if (!ptr)
-      return 0;
-    CopyHostText(static_cast<char*>(ptr), "Zintrax", THostText::VendorProduct);
-    return 1;
-  case audioMasterGetVendorVersion:
-    return 1;
-  // Time, MIDI, windows, offline passes and the rest: not offered, which is 0.
-  default:
-    return 0;
-  }
-}
-
-intptr_t TModuleAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                  float opt) {
-  return FEffect->dispatcher(FEffect, opcode, index, value, ptr, opt);
 }
 
 bool TModuleAdapter::ValidIndex(int32_t index) const {
@@ -154,10 +113,8 @@ TModuleDescription TModuleAdapter::Describe() {
 }
 
 void TModuleAdapter::Open(float sampleRate, int32_t blockSize) {
-  if (FOpen || FClosed || blockSize <= 0)
+  if (FOpen || !FModule || blockSize <= 0)
     return;
-  const TOwnCall own(*this);
-  FSampleRate = sampleRate;
   FBlockSize = blockSize;
   const auto inputs = static_cast<size_t>(std::max(InputCount(), 0));
   const auto outputs = static_cast<size_t>(std::max(OutputCount(), 0));
@@ -165,24 +122,25 @@ void TModuleAdapter::Open(float sampleRate, int32_t blockSize) {
   FInputCopies.assign(inputs + 2, std::vector<float>(static_cast<size_t>(blockSize), 0.0f));
   FInputPointers.assign(inputs, nullptr);
   FOutputPointers.assign(outputs, nullptr);
-  Dispatch(effOpen);
-  Dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-  Dispatch(effSetBlockSize, 0, blockSize);
-  Dispatch(effMainsChanged, 0, 1);
+  TZintraxModule& module = *FModule;
+  Guarded([&] { module.Open(); });
+  Guarded([&] { module.SetSampleRate(sampleRate); });
+  Guarded([&] { module.SetBlockSize(blockSize); });
+  Guarded([&] { module.Resume(); });
   FOpen = true;
 }
 
 void TModuleAdapter::Close() {
-  if (FClosed)
+  if (!FModule)
     return;
   CloseEditor();
+  TZintraxModule& module = *FModule;
   if (FOpen)
-    Dispatch(effMainsChanged, 0, 0);
-  Dispatch(effClose); // the framework's list frees the module
-  FModule = nullptr;
-  FEffect = nullptr;
+    Guarded([&] { module.Suspend(); });
+  Guarded([&] { module.Close(); });
+  const TMaskedFloatingPoint masked;
+  FModule.reset();
   FOpen = false;
-  FClosed = true;
 }
 
 int32_t TModuleAdapter::ParameterCount() const {
@@ -190,23 +148,16 @@ int32_t TModuleAdapter::ParameterCount() const {
 }
 
 void TModuleAdapter::SetParameter(int32_t index, float value) {
-  if (!ValidIndex(index) || !std::isfinite(value))
-    return;
-  const TOwnCall own(*this);
-  const TMaskedFloatingPoint masked;
-  try {
-    FModule->SetParameterValue(index, value);
-  } catch (...) {
-    // The value operations leave the module consistent.
-  }
+  if (ValidIndex(index) && std::isfinite(value))
+    Guarded([&] { FModule->SetParameterValue(index, value); });
 }
 
 float TModuleAdapter::Parameter(int32_t index) const {
   return FModule->GetParameterValue(index);
 }
 
-std::string TModuleAdapter::ParameterDisplay(int32_t index) const {
-  return ValidIndex(index) ? FModule->ParamDisplay(index) : std::string();
+std::string TModuleAdapter::ParameterDisplayFor(int32_t index, float value) const {
+  return ValidIndex(index) ? FModule->ParamDisplayFor(index, value) : std::string();
 }
 
 std::optional<float> TModuleAdapter::ParseParameter(int32_t index, std::string_view text) const {
@@ -218,28 +169,12 @@ std::optional<float> TModuleAdapter::ParseParameter(int32_t index, std::string_v
   return static_cast<float>(*number);
 }
 
-float TModuleAdapter::ToNormalized(int32_t index, float value) const {
-  return ValidIndex(index) ? FModule->RealToNormalized(index, value) : 0.0f;
-}
-
-float TModuleAdapter::FromNormalized(int32_t index, float normalized) {
-  return ValidIndex(index) ? FModule->NormalizedToReal(index, normalized) : 0.0f;
-}
-
-double TModuleAdapter::ToNormalizedPrecise(int32_t index, float value) const {
+double TModuleAdapter::ToNormalized(int32_t index, float value) const {
   return ValidIndex(index) ? FModule->RealToNormalizedPrecise(index, value) : 0.0;
 }
 
-float TModuleAdapter::FromNormalizedPrecise(int32_t index, double normalized) {
-  return ValidIndex(index) ? FModule->NormalizedToRealPrecise(index, normalized) : 0.0f;
-}
-
-float TModuleAdapter::MappedValue(int32_t index, double normalized) const {
+float TModuleAdapter::FromNormalized(int32_t index, double normalized) const {
   return ValidIndex(index) ? FModule->MappedReal(index, normalized) : 0.0f;
-}
-
-std::string TModuleAdapter::ParameterDisplayFor(int32_t index, float value) const {
-  return ValidIndex(index) ? FModule->ParamDisplayFor(index, value) : std::string();
 }
 
 int32_t TModuleAdapter::ProgramCount() const {
@@ -251,12 +186,8 @@ int32_t TModuleAdapter::CurrentProgram() const {
 }
 
 void TModuleAdapter::SelectProgram(int32_t index) {
-  if (index < 0 || index >= ProgramCount())
-    return;
-  const TOwnCall own(*this);
-  Dispatch(effBeginSetProgram);
-  Dispatch(effSetProgram, 0, index);
-  Dispatch(effEndSetProgram);
+  if (index >= 0 && index < ProgramCount() && index != CurrentProgram())
+    Guarded([&] { FModule->SetCurrentProgram(index); });
 }
 
 std::string TModuleAdapter::ProgramName(int32_t index) const {
@@ -278,18 +209,19 @@ int32_t TModuleAdapter::OutputCount() const {
   return FModule->numOutputs();
 }
 
-void TModuleAdapter::Process(const float* const* inputs, float* const* outputs, int32_t frames) {
-  if (frames <= 0 || !outputs)
+void TModuleAdapter::Process(const float* const* inputs, float* const* outputs, int32_t frames,
+                             int32_t first) {
+  if (frames <= 0 || first < 0 || !outputs)
     return;
   if (!FOpen) {
     for (int32_t c = 0; c < OutputCount(); ++c)
       if (outputs[c])
-        std::fill_n(outputs[c], frames, 0.0f);
+        std::fill_n(outputs[c] + first, frames, 0.0f);
     return;
   }
   for (int32_t done = 0; done < frames;) {
     const int32_t n = std::min(FBlockSize, frames - done);
-    ProcessChunk(inputs, outputs, done, n);
+    ProcessChunk(inputs, outputs, first + done, n);
     done += n;
   }
 }
@@ -313,32 +245,33 @@ void TModuleAdapter::ProcessChunk(const float* const* inputs, float* const* outp
       std::memcpy(FInputCopies[c].data(), source, sizeof(float) * static_cast<size_t>(frames));
       FInputPointers[c] = FInputCopies[c].data();
     } else {
-      FInputPointers[c] = const_cast<float*>(source); // the record's type; read only
+      FInputPointers[c] = source;
     }
   }
-  FEffect->processReplacing(FEffect, FInputPointers.data(), FOutputPointers.data(), frames);
+  Guarded(
+      [&] { FModule->ProcessReplacing(FInputPointers.data(), FOutputPointers.data(), frames); });
 }
 
 bool TModuleAdapter::HasEditor() const {
-  return FModule && (FEffect->flags & effFlagsHasEditor) != 0;
+  return FModule && FModule->Flags().Contains(pfHasEditor);
 }
 
-bool TModuleAdapter::OpenEditor(void* parent, intptr_t hostData) {
-  if (!HasEditor() || !parent)
+bool TModuleAdapter::OpenEditor(void* parent) {
+  if (!HasEditor() || !parent || FEditorOpen)
     return false;
-  FEditorOpen = Dispatch(effEditOpen, 0, hostData, parent) != 0;
+  Guarded([&] { FEditorOpen = FModule->EditOpen(parent, 0); });
   return FEditorOpen;
 }
 
 void TModuleAdapter::IdleEditor() {
   if (FEditorOpen)
-    Dispatch(effEditIdle);
+    Guarded([&] { FModule->EditIdle(); });
 }
 
 void TModuleAdapter::CloseEditor() {
   if (!FEditorOpen)
     return;
-  Dispatch(effEditClose);
+  Guarded([&] { FModule->EditClose(); });
   FEditorOpen = false;
 }
 
@@ -353,13 +286,11 @@ int TModuleAdapter::EditorEventDescriptor() const {
 }
 
 int32_t TModuleAdapter::EditorWidth() const {
-  ERect* rect = nullptr;
-  FEffect->dispatcher(FEffect, effEditGetRect, 0, 0, &rect, 0.0f);
-  return rect ? rect->right - rect->left : 0;
+  const TCustomEditorForm* form = FEditorOpen ? FModule->EditorForm() : nullptr;
+  return form ? std::clamp(form->ClientWidth(), 0, int(INT16_MAX)) : 0;
 }
 
 int32_t TModuleAdapter::EditorHeight() const {
-  ERect* rect = nullptr;
-  FEffect->dispatcher(FEffect, effEditGetRect, 0, 0, &rect, 0.0f);
-  return rect ? rect->bottom - rect->top : 0;
+  const TCustomEditorForm* form = FEditorOpen ? FModule->EditorForm() : nullptr;
+  return form ? std::clamp(form->ClientHeight(), 0, int(INT16_MAX)) : 0;
 }

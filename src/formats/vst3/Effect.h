@@ -155,12 +155,9 @@ private:
   int32_t NormalizedToProgram(double normalized) const;
   // Selects a program from the user-interface thread and tells the host the values changed.
   void SelectProgramFromHost(int32_t program);
-  // Applies the block's parameter changes at their offsets, processing the frames between.
-  void ProcessWithChanges(vst3::ProcessData& data, const float* const* inputs,
-                          float* const* outputs);
+  // A change of a block's parameter queue, the value on the host's 0..1 scale.
   void ApplyChange(vst3::ParamID id, double value);
   bool ApplySettings(vst3::IBStream* state);
-  void HandEditsToHost();
 
   std::unique_ptr<TModuleAdapter> FModule; // from initialize to terminate
   vst3::TRef<vst3::IComponentHandler> FHandler;

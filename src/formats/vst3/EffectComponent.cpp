@@ -40,7 +40,7 @@ tresult VST3_CALL TEffect::initialize(FUnknown*) {
     auto module = std::make_unique<TModuleAdapter>();
     module->Notices.ParameterChanged = [this](int32_t index, float value) {
       if (FHandler && FModule)
-        FHandler->performEdit(ParamID(index), FModule->ToNormalizedPrecise(index, value));
+        FHandler->performEdit(ParamID(index), FModule->ToNormalized(index, value));
     };
     module->Notices.EditBegun = [this](int32_t index) {
       if (FHandler)
@@ -156,16 +156,7 @@ tresult TEffect::GetComponentState(IBStream* state) {
   return Guarded(kInternalError, [&] {
     if (!FModule)
       return kNotInitialized;
-    TSavedSettings settings;
-    settings.Parameters = FModule->ParameterCount();
-    settings.Programs = FModule->ProgramCount();
-    settings.CurrentProgram = FModule->CurrentProgram();
-    for (int32_t program = 0; program < settings.Programs; ++program)
-      for (int32_t index = 0; index < settings.Parameters; ++index)
-        settings.Values.push_back(program == settings.CurrentProgram
-                                      ? FModule->Parameter(index)
-                                      : FModule->ProgramValue(program, index));
-    return WriteComponentState(state, settings) ? kResultOk : kResultFalse;
+    return WriteRecord(state, SettingsRecord(CaptureSettings(*FModule))) ? kResultOk : kResultFalse;
   });
 }
 
@@ -183,26 +174,19 @@ bool TEffect::ApplySettings(IBStream* state) {
   if (!FModule)
     return false;
   const std::optional<TSavedSettings> settings =
-      ReadComponentState(state, FModule->ParameterCount(), FModule->ProgramCount());
+      ReadSettingsRecord(StreamReader(state), FModule->ParameterCount(), FModule->ProgramCount());
   if (!settings)
     return false;
-  // Each program is selected and given its values (a value set is stored into the current
-  // program), then the saved current program is selected again.
-  for (int32_t program = 0; program < settings->Programs; ++program) {
-    FModule->SelectProgram(program);
-    for (int32_t index = 0; index < settings->Parameters; ++index)
-      FModule->SetParameter(index,
-                            settings->Values[std::size_t(program * settings->Parameters + index)]);
-  }
-  FModule->SelectProgram(settings->CurrentProgram);
+  ::ApplySettings(*FModule, *settings);
   return true;
 }
 
 tresult TEffect::GetControllerState(IBStream* state) {
-  return Guarded(kInternalError,
-                 [&] { return WriteControllerState(state) ? kResultOk : kResultFalse; });
+  return Guarded(kInternalError, [&] {
+    return WriteRecord(state, BareRecord(kControllerRecordKind)) ? kResultOk : kResultFalse;
+  });
 }
 
 tresult TEffect::SetControllerState(IBStream* state) {
-  return ReadControllerState(state) ? kResultOk : kResultFalse;
+  return ReadBareRecord(StreamReader(state), kControllerRecordKind) ? kResultOk : kResultFalse;
 }

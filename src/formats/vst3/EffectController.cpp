@@ -3,6 +3,7 @@
 #include "formats/vst3/Effect.h"
 
 #include "formats/common/ModuleAdapter.h"
+#include "formats/common/ProgramParameter.h"
 #include "formats/vst3/EditorView.h"
 #include "formats/vst3/Factory.h"
 #include "formats/vst3/Texts.h"
@@ -23,15 +24,11 @@ int32_t TEffect::ParameterIndex(ParamID id) const {
 }
 
 double TEffect::ProgramToNormalized(int32_t program) const {
-  const int32_t steps = FModule->ProgramCount() - 1;
-  return steps > 0 ? double(std::clamp(program, 0, steps)) / steps : 0.0;
+  return ::ProgramToNormalized(program, FModule->ProgramCount());
 }
 
 int32_t TEffect::NormalizedToProgram(double normalized) const {
-  const int32_t steps = FModule->ProgramCount() - 1;
-  if (steps <= 0)
-    return 0;
-  return std::min(steps, int32_t(std::floor(std::clamp(normalized, 0.0, 1.0) * (steps + 1))));
+  return ::NormalizedToProgram(normalized, FModule->ProgramCount());
 }
 
 int32 VST3_CALL TEffect::getParameterCount() {
@@ -62,7 +59,7 @@ tresult VST3_CALL TEffect::getParameterInfo(int32 paramIndex, ParameterInfo* inf
     CopyText16(info->shortTitle, description.Name);
     CopyText16(info->units, description.Units);
     info->stepCount = 0; // every parameter of the module is continuous
-    info->defaultNormalizedValue = FModule->ToNormalizedPrecise(paramIndex, description.Default);
+    info->defaultNormalizedValue = FModule->ToNormalized(paramIndex, description.Default);
     info->flags = description.CanBeAutomated ? kCanAutomate : kParameterNoFlags;
     return kResultOk;
   });
@@ -81,7 +78,7 @@ tresult VST3_CALL TEffect::getParamStringByValue(ParamID id, ParamValue valueNor
     const int32_t index = ParameterIndex(id);
     if (index < 0)
       return kInvalidArgument;
-    CopyText16(string, FModule->ParameterDisplayFor(index, FModule->MappedValue(index, value)));
+    CopyText16(string, FModule->ParameterDisplayFor(index, FModule->FromNormalized(index, value)));
     return kResultOk;
   });
 }
@@ -106,7 +103,7 @@ tresult VST3_CALL TEffect::getParamValueByString(ParamID id, TChar* string,
     const std::optional<float> value = FModule->ParseParameter(index, text);
     if (!value)
       return kResultFalse;
-    *valueNormalized = FModule->ToNormalizedPrecise(index, *value);
+    *valueNormalized = FModule->ToNormalized(index, *value);
     return kResultOk;
   });
 }
@@ -116,7 +113,7 @@ ParamValue VST3_CALL TEffect::normalizedParamToPlain(ParamID id, ParamValue valu
   if (IsProgramParameter(id))
     return NormalizedToProgram(value);
   const int32_t index = ParameterIndex(id);
-  return index >= 0 ? double(FModule->MappedValue(index, value)) : value;
+  return index >= 0 ? double(FModule->FromNormalized(index, value)) : value;
 }
 
 ParamValue VST3_CALL TEffect::plainParamToNormalized(ParamID id, ParamValue plainValue) {
@@ -125,14 +122,14 @@ ParamValue VST3_CALL TEffect::plainParamToNormalized(ParamID id, ParamValue plai
   if (IsProgramParameter(id))
     return ProgramToNormalized(int32_t(std::lround(std::clamp(plainValue, -1e9, 1e9))));
   const int32_t index = ParameterIndex(id);
-  return index >= 0 ? FModule->ToNormalizedPrecise(index, float(plainValue)) : 0.0;
+  return index >= 0 ? FModule->ToNormalized(index, float(plainValue)) : 0.0;
 }
 
 ParamValue VST3_CALL TEffect::getParamNormalized(ParamID id) {
   if (IsProgramParameter(id))
     return ProgramToNormalized(FModule->CurrentProgram());
   const int32_t index = ParameterIndex(id);
-  return index >= 0 ? FModule->ToNormalizedPrecise(index, FModule->Parameter(index)) : 0.0;
+  return index >= 0 ? FModule->ToNormalized(index, FModule->Parameter(index)) : 0.0;
 }
 
 tresult VST3_CALL TEffect::setParamNormalized(ParamID id, ParamValue value) {
@@ -146,7 +143,7 @@ tresult VST3_CALL TEffect::setParamNormalized(ParamID id, ParamValue value) {
   const int32_t index = ParameterIndex(id);
   if (index < 0)
     return kInvalidArgument;
-  FModule->SetParameter(index, FModule->FromNormalizedPrecise(index, value));
+  FModule->SetParameter(index, FModule->FromNormalized(index, value));
   return kResultOk;
 }
 

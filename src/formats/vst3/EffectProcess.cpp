@@ -1,9 +1,9 @@
 // The audio side of the effect: one block with the parameter changes that come with it, each
-// applied at its sample offset. The module gives the same samples however a block is split, so
-// the block is processed in pieces between the offsets.
+// applied at its sample offset (formats/common/TimedChanges.h).
 #include "formats/vst3/Effect.h"
 
 #include "formats/common/ModuleAdapter.h"
+#include "formats/common/TimedChanges.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,34 +14,75 @@ namespace {
 
 // The queues of one block that name a parameter of ours, each with its next point. Queues
 // beyond the capacity (a host sends one per parameter) are left out.
-struct TPendingChanges {
+class TQueuedChanges final : public TTimedChanges {
+public:
+  using TApply = void (TEffect::*)(ParamID, double);
+
+  TQueuedChanges(TEffect& effect, TApply apply, int32 frames)
+      : FEffect(effect), FApply(apply), FFrames(frames) {}
+
+  void Add(IParamValueQueue* queue, ParamID id) {
+    if (FUsed == kCapacity)
+      return;
+    TCursor& c = FCursors[FUsed];
+    c = {queue, id, queue->getPointCount(), 0, 0, 0.0};
+    if (Load(c))
+      ++FUsed;
+  }
+
+  int32_t NextOffset() override {
+    int32_t next = kNone;
+    for (int i = 0; i < FUsed; ++i)
+      if (FCursors[i].Count > 0)
+        next = std::min(next, FCursors[i].Offset);
+    return next;
+  }
+
+  bool ApplyUntil(int32_t at) override {
+    bool applied = false;
+    for (int i = 0; i < FUsed; ++i) {
+      TCursor& c = FCursors[i];
+      while (c.Count > 0 && c.Offset <= at) {
+        (FEffect.*FApply)(c.Id, c.Value);
+        applied = true;
+        Load(c);
+      }
+    }
+    return applied;
+  }
+
+private:
   struct TCursor {
     IParamValueQueue* Queue;
     ParamID Id;
     int32 Count;
     int32 Next;
-    int32 Offset; // of the next point; never before the previous one
+    int32 Offset; // of the next point, within the block
     ParamValue Value;
   };
   static constexpr int kCapacity = 16;
-  TCursor Cursors[kCapacity];
-  int Used = 0;
 
-  // Loads the next point of c, its offset kept within from..frames; false at the end.
-  static bool Load(TCursor& c, int32 from, int32 frames) {
+  // Loads the next point of c that holds a number; false at the end.
+  bool Load(TCursor& c) const {
     while (c.Next < c.Count) {
       int32 offset = 0;
       ParamValue value = 0.0;
       const tresult got = c.Queue->getPoint(c.Next++, &offset, &value);
       if (got != kResultOk || std::isnan(value))
         continue;
-      c.Offset = std::clamp(offset, from, frames);
+      c.Offset = std::clamp(offset, 0, FFrames);
       c.Value = value;
       return true;
     }
     c.Count = 0; // spent
     return false;
   }
+
+  TEffect& FEffect;
+  TApply FApply;
+  int32 FFrames;
+  TCursor FCursors[kCapacity];
+  int FUsed = 0;
 };
 
 } // namespace
@@ -64,7 +105,17 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
         std::fill(channel, channel + data->numSamples, 0.0f);
     return kNotInitialized;
   }
-  ProcessWithChanges(*data, inputs, outputs);
+  TQueuedChanges changes(*this, &TEffect::ApplyChange, data->numSamples);
+  if (IParameterChanges* queues = data->inputParameterChanges) {
+    const int32 count = queues->getParameterCount();
+    for (int32 i = 0; i < count; ++i) {
+      IParamValueQueue* queue = queues->getParameterData(i);
+      if (queue && (ParameterIndex(queue->getParameterId()) >= 0 ||
+                    IsProgramParameter(queue->getParameterId())))
+        changes.Add(queue, queue->getParameterId());
+    }
+  }
+  ProcessWithChanges(*FModule, inputs, outputs, data->numSamples, changes);
   if (out) {
     out->silenceFlags = 0;
     for (int32 c = 0; c < 2; ++c)
@@ -73,53 +124,6 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
         out->silenceFlags |= uint64(1) << c;
   }
   return kResultOk;
-}
-
-void TEffect::ProcessWithChanges(ProcessData& data, const float* const* inputs,
-                                 float* const* outputs) {
-  const int32 frames = data.numSamples;
-  TPendingChanges pending;
-  if (IParameterChanges* changes = data.inputParameterChanges) {
-    const int32 count = changes->getParameterCount();
-    for (int32 i = 0; i < count && pending.Used < TPendingChanges::kCapacity; ++i) {
-      IParamValueQueue* queue = changes->getParameterData(i);
-      if (!queue)
-        continue;
-      const ParamID id = queue->getParameterId();
-      if (ParameterIndex(id) < 0 && !IsProgramParameter(id))
-        continue;
-      TPendingChanges::TCursor& c = pending.Cursors[pending.Used];
-      c = {queue, id, queue->getPointCount(), 0, 0, 0.0};
-      if (TPendingChanges::Load(c, 0, frames))
-        ++pending.Used;
-    }
-  }
-  int32 done = 0;
-  for (;;) {
-    int32 at = frames;
-    for (int i = 0; i < pending.Used; ++i)
-      if (pending.Cursors[i].Count > 0)
-        at = std::min(at, pending.Cursors[i].Offset);
-    if (at > done) {
-      const float* in[2] = {inputs[0] ? inputs[0] + done : nullptr,
-                            inputs[1] ? inputs[1] + done : nullptr};
-      float* out[2] = {outputs[0] ? outputs[0] + done : nullptr,
-                       outputs[1] ? outputs[1] + done : nullptr};
-      FModule->Process(in, out, at - done);
-      done = at;
-    }
-    bool applied = false;
-    for (int i = 0; i < pending.Used; ++i) {
-      TPendingChanges::TCursor& c = pending.Cursors[i];
-      while (c.Count > 0 && c.Offset == at) {
-        ApplyChange(c.Id, c.Value);
-        applied = true;
-        TPendingChanges::Load(c, at, frames);
-      }
-    }
-    if (!applied && done == frames)
-      return;
-  }
 }
 
 void TEffect::ApplyChange(ParamID id, double value) {
@@ -132,5 +136,5 @@ void TEffect::ApplyChange(ParamID id, double value) {
   }
   const int32_t index = ParameterIndex(id);
   if (index >= 0)
-    FModule->SetParameter(index, FModule->FromNormalizedPrecise(index, value));
+    FModule->SetParameter(index, FModule->FromNormalized(index, value));
 }

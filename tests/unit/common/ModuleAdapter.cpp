@@ -121,15 +121,16 @@ TEST(ModuleAdapter, TakesExactValuesAndHandsOnlyOtherCallersNoticesOn) {
   adapter.Notices.ParameterChanged = [&](int32_t i, float v) { changes.emplace_back(i, v); };
   adapter.SetParameter(zpDistance, 333.3f);
   EXPECT_EQ(333.3f, adapter.Parameter(zpDistance));
-  EXPECT_EQ("333.299987792969", adapter.ParameterDisplay(zpDistance));
+  EXPECT_EQ("333.299987792969", adapter.ParameterDisplayFor(zpDistance, 333.3f));
   adapter.SelectProgram(2);
   EXPECT_EQ(2, adapter.CurrentProgram());
   EXPECT_EQ(300.0f, adapter.Parameter(zpDistance));
   EXPECT_TRUE(changes.empty());
   EXPECT_EQ(std::optional<float>(412.5f), adapter.ParseParameter(zpDistance, " 412.5 "));
   EXPECT_FALSE(adapter.ParseParameter(zpDistance, "far"));
-  EXPECT_EQ(0.5f, adapter.ToNormalized(zpDistance, 400.0f));
-  EXPECT_EQ(400.0f, adapter.FromNormalized(zpDistance, 0.5f));
+  EXPECT_EQ(0.5, adapter.ToNormalized(zpDistance, 400.0f));
+  EXPECT_EQ(400.0f, adapter.FromNormalized(zpDistance, 0.5));
+  EXPECT_EQ(333.3f, adapter.FromNormalized(zpDistance, adapter.ToNormalized(zpDistance, 333.3f)));
 }
 
 TEST(ModuleAdapter, DescribesTheModuleForGeneratedFiles) {
