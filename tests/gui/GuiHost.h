@@ -3,9 +3,9 @@
 // the idle calls a host makes.
 #pragma once
 
-#include "HostWindow.h"
-#include "Xvfb.h"
 #include "abi/PluginHost.h"
+#include "hosting/HostWindow.h"
+#include "hosting/Xvfb.h"
 
 #include <gtest/gtest.h> // before Xlib, whose macros (None, Bool) clash with its names
 

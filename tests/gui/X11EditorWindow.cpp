@@ -3,7 +3,7 @@
 #include "platform/EditorWindow.h"
 #include "platform/WindowImage.h"
 
-#include "Xvfb.h"
+#include "hosting/Xvfb.h"
 
 // GoogleTest before Xlib, whose macros (None, Bool) would break its declarations.
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 // GoogleTest before Xlib, whose macros clash with its names.
 #include <gtest/gtest.h>
 
-#include "HostWindow.h"
 #include "Instance.h"
-#include "Settings.h"
-#include "Xvfb.h"
+#include "Selection.h"
+#include "hosting/HostWindow.h"
+#include "hosting/Xvfb.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

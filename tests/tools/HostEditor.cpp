@@ -2,7 +2,7 @@
 // writes the editor's picture; edit, on a display the test provides, reports every parameter
 // change and, when interrupted, the arguments that render the same settings.
 #include "HostRun.h"
-#include "Xvfb.h"
+#include "hosting/Xvfb.h"
 
 #include <cairo.h>
 

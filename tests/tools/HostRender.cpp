@@ -1,9 +1,9 @@
 // zintrax-host render against a fake plug-in that multiplies by its gain and logs every call:
 // the order in which a DAW drives a plug-in, block sizes, channel mapping, settings, formats and
 // the promise that no partial output file is ever left under the target's name.
-#include "Errors.h"
 #include "HostRun.h"
 #include "Plot.h"
+#include "hosting/Errors.h"
 
 #include <cairo.h>
 

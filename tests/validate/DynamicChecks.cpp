@@ -2,12 +2,12 @@
 // itself: what a block of output held, the allocator's and the waiting calls counted per thread,
 // the process's descriptors and threads, and every item of the process's state a plug-in must
 // leave alone.
-#include "validate/AllocationCounter.h"
-#include "validate/AudioBlock.h"
-#include "validate/BlockingCounter.h"
-#include "validate/FloatingPointState.h"
-#include "validate/ProcessResources.h"
-#include "validate/ProcessState.h"
+#include "checks/AllocationCounter.h"
+#include "checks/AudioBlock.h"
+#include "checks/BlockingCounter.h"
+#include "checks/FloatingPointState.h"
+#include "checks/ProcessResources.h"
+#include "checks/ProcessState.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

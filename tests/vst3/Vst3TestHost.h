@@ -3,10 +3,10 @@
 #pragma once
 
 #include "FactoryRender.h"
-#include "Vst3HostObjects.h"
-#include "Vst3Library.h"
-#include "Vst3Plugin.h"
 #include "formats/vst3/Vst3Controller.h"
+#include "hosting/Vst3Effect.h"
+#include "hosting/Vst3HostObjects.h"
+#include "hosting/Vst3Library.h"
 
 #include <gtest/gtest.h>
 
@@ -37,12 +37,12 @@ struct Stereo {
 };
 
 // One instance of the library's first effect class.
-class Effect : public zhost::Vst3Plugin {
+class Effect : public zhost::Vst3Effect {
 public:
-  Effect() : Vst3Plugin(Library(), Library().Effects().at(0).cid) {}
+  Effect() : Vst3Effect(Library(), Library().Effects().at(0).cid) {}
 
   void Start(double sampleRate = 44100.0, int32 maxBlock = 512) {
-    Vst3Plugin::Start(sampleRate, maxBlock);
+    Vst3Effect::Start(sampleRate, maxBlock);
   }
 
   // One block of two channels; changes may be null.
@@ -50,7 +50,7 @@ public:
                   IParameterChanges* changes = nullptr) {
     const float* in[2] = {inL, inR};
     float* out[2] = {outL, outR};
-    return Vst3Plugin::Process(in, out, frames, changes);
+    return Vst3Effect::Process(in, out, frames, changes);
   }
 
   // The input in blocks of block frames; before each block, changes(done, block's changes) may

@@ -1,6 +1,6 @@
 #include "AudioFile.h"
 
-#include "Errors.h"
+#include "hosting/Errors.h"
 
 #include <sndfile.h>
 

@@ -43,23 +43,13 @@ struct SnapshotOptions : EditorSettings {
 
 struct EditOptions : EditorSettings {};
 
-struct ValidateOptions {
-  std::string plugin;
-  int strictness = 5; // 1..10: higher runs longer and stricter tests, 10 runs every test
-  uint32_t seed = 1;
-  bool gui = false; // also the editor's tests (with a private Xvfb when DISPLAY is unset)
-  int repeat = 1;   // runs of each test, with seeds seed, seed + 1, ...
-  std::vector<std::string> only; // test names or groups; empty: all
-  std::string json;              // empty: no JSON report
+// The arguments after "validate", for zintrax-validate.
+struct ValidateRequest {
+  std::vector<std::string> args;
 };
 
 using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions,
-                             ValidateOptions>;
-
-// The plug-in used when none is named, found from where this program lies: the one installed
-// beside it (../lib/vst/Zintrax.so from its folder) or else the one of its build tree
-// (src/effect/Zintrax.so beside tools/zintrax-host/).
-std::string DefaultPluginPath();
+                             ValidateRequest>;
 
 // Throws UsageError with a message that names the offending argument.
 Command ParseCommandLine(const std::vector<std::string>& args);

@@ -1,10 +1,13 @@
 #include "EditorCommand.h"
 
-#include "Errors.h"
-#include "HostWindow.h"
 #include "Instance.h"
-#include "Settings.h"
-#include "Xvfb.h"
+#include "Picture.h"
+#include "Selection.h"
+
+#include "hosting/Errors.h"
+#include "hosting/HostWindow.h"
+#include "hosting/NumberText.h"
+#include "hosting/Xvfb.h"
 
 #include <atomic>
 #include <chrono>
@@ -32,7 +35,7 @@ void Apply(const EditorSettings& settings, Instance& plugin) {
   if (settings.program)
     SelectProgram(plugin, *settings.program);
   for (const auto& [name, value] : settings.params)
-    plugin.SetParameterText(FindParameter(plugin, name), value);
+    SetParameterText(plugin, FindParameter(plugin, name), value);
 }
 
 std::string Title(const Instance& plugin) {
@@ -86,17 +89,6 @@ private:
   int FHeight = 0;
 };
 
-// "401.89" for a display text that is a number, the text itself otherwise.
-std::string Rounded(const std::string& display) {
-  char* end = nullptr;
-  const double value = std::strtod(display.c_str(), &end);
-  if (display.empty() || *end != '\0' || !std::isfinite(value))
-    return display;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
-}
-
 } // namespace
 
 void RunSnapshot(const SnapshotOptions& options, std::ostream& log) {
@@ -116,10 +108,7 @@ void RunSnapshot(const SnapshotOptions& options, std::ostream& log) {
 
 void RunEdit(const EditOptions& options, std::ostream& out) {
   OpenEditor editor(options, [&out](Instance& plugin, int32_t index) {
-    const std::string label = Trim(plugin.ParameterLabel(index));
-    out << Trim(plugin.ParameterName(index)) << " = "
-        << Rounded(Trim(plugin.ParameterDisplay(index))) << (label.empty() ? "" : " " + label)
-        << std::endl;
+    out << Trim(plugin.ParameterName(index)) << " = " << RoundedDisplay(plugin, index) << std::endl;
   });
   const auto previous = std::signal(SIGINT, Interrupt);
   while (!gInterrupted && editor.Idle())

@@ -3,16 +3,20 @@
 #include "Lv2Instance.h"
 #include "Vst2Instance.h"
 #include "Vst3Instance.h"
-#include "Vst3Library.h"
+
+#include "hosting/PluginFormat.h"
 
 namespace zhost {
 
 std::unique_ptr<Instance> LoadInstance(const std::string& location) {
-  if (Vst3Library::IsBundle(location))
+  switch (FormatOf(location)) {
+  case PluginFormat::Vst3:
     return std::make_unique<Vst3Instance>(location);
-  if (IsLv2Location(location))
+  case PluginFormat::Lv2:
     return LoadLv2Instance(location);
-  return std::make_unique<Vst2Instance>(location);
+  default:
+    return std::make_unique<Vst2Instance>(location);
+  }
 }
 
 } // namespace zhost

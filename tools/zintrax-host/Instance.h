@@ -1,16 +1,22 @@
-// One plug-in instance of any format zintrax-host loads (VST 2.x through its effect record, LV2
-// through lilv), as the commands use it: names, programs, parameters in their own units, audio,
-// and the editor embedded in a window of this tool.
+// One plug-in instance of any format zintrax-host loads (VST 2.x through its effect record, VST3
+// through its interfaces, LV2 through its descriptor), as the commands use it: names, programs,
+// parameters in their own units, audio, and the editor embedded in a window of this tool.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
 
 namespace zhost {
+
+// A parameter's values from one end of its scale to the other, in its own units.
+struct ValueRange {
+  double low = 0.0, high = 1.0;
+};
 
 class Instance {
 public:
@@ -40,9 +46,12 @@ public:
   // The display text at the low (false) or high (true) end of the parameter's scale; the
   // parameter keeps its value.
   virtual std::string DisplayAtEnd(int32_t index, bool high) = 0;
+  // The values at the ends of the parameter's scale, when the plug-in tells them as numbers; the
+  // parameter keeps its value.
+  virtual std::optional<ValueRange> Range(int32_t index) = 0;
   virtual bool Automatable(int32_t index) const = 0;
-  // Sets the parameter from a text in its own units; throws UsageError when it cannot be set
-  // (outside the range, or no value the plug-in takes).
+  // Sets the parameter from a text in its own units; throws UsageError when the plug-in takes no
+  // value for it. (Selection.h's SetParameterText first refuses a number outside the range.)
   virtual void SetParameterText(int32_t index, const std::string& value) = 0;
 
   virtual int32_t NumPrograms() const = 0;
@@ -62,8 +71,7 @@ public:
   std::function<void(int32_t index)> onParameterEdited;
 };
 
-// Loads what the user named: a VST3 bundle (*.vst3) through this tool's own loader, an LV2
-// bundle folder (*.lv2) or plug-in URI through lilv, anything else as a VST 2.x library. Throws
+// Loads what the user named, in the format its name says (hosting/PluginFormat.h). Throws
 // HostError with the reason.
 std::unique_ptr<Instance> LoadInstance(const std::string& location);
 

@@ -1,7 +1,8 @@
 #include "Plot.h"
 
 #include "AudioFile.h"
-#include "Errors.h"
+
+#include "hosting/Errors.h"
 
 #include <cairo.h>
 #include <unistd.h>

@@ -2,11 +2,12 @@
 
 #include "AudioFile.h"
 #include "DemoSignal.h"
-#include "Errors.h"
 #include "Instance.h"
 #include "Plot.h"
 #include "Progress.h"
-#include "Settings.h"
+#include "Selection.h"
+
+#include "hosting/Errors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,12 +74,13 @@ void ApplySettings(const RenderOptions& options, Instance& plugin, std::ostream&
   }
   for (const auto& [name, value] : options.params) {
     const int32_t index = FindParameter(plugin, name);
-    plugin.SetParameterText(index, value);
+    SetParameterText(plugin, index, value);
     log << plugin.ParameterName(index) << " = " << DisplayWithLabel(plugin, index) << '\n';
   }
 }
 
-// The title of the plot: the plug-in's own name and the settings as it now displays them.
+// The title of the plot: the plug-in's own name and the settings as it now displays them, a
+// number with two decimals as `edit` prints it.
 PlotCaption DescribeSettings(const Instance& plugin) {
   PlotCaption caption;
   caption.plugin = plugin.Name();
@@ -87,7 +89,7 @@ PlotCaption DescribeSettings(const Instance& plugin) {
   if (plugin.NumPrograms() > 0)
     caption.program = plugin.ProgramName(plugin.CurrentProgram());
   for (int32_t i = 0; i < plugin.NumParams(); ++i)
-    caption.parameters.push_back(plugin.ParameterName(i) + " " + DisplayWithLabel(plugin, i));
+    caption.parameters.push_back(plugin.ParameterName(i) + " " + RoundedDisplay(plugin, i));
   return caption;
 }
 

@@ -1,11 +1,12 @@
 #include "Vst2Instance.h"
 
-#include "Errors.h"
-#include "HostCallback.h"
-#include "InfoCommand.h"
-#include "Settings.h"
+#include "InfoLines.h"
+#include "Selection.h"
 
 #include "framework/DAEffectX.h"
+#include "hosting/Errors.h"
+#include "hosting/NumberText.h"
+#include "hosting/Vst2Host.h"
 
 #include <algorithm>
 #include <cctype>
@@ -111,7 +112,7 @@ std::string Category(VstIntPtr category) {
   return (named ? std::string(kCategories[category]) + " (" : "(") + std::to_string(category) + ")";
 }
 
-std::string Pins(const Plugin& plugin, int32_t count, int32_t opcode) {
+std::string Pins(const Vst2Effect& plugin, int32_t count, int32_t opcode) {
   std::string text = std::to_string(count);
   for (int32_t i = 0; i < count; ++i) {
     VstPinProperties pin{};
@@ -129,7 +130,7 @@ std::string Pins(const Plugin& plugin, int32_t count, int32_t opcode) {
   return text;
 }
 
-void PrintCanDos(const Plugin& plugin, std::ostream& out) {
+void PrintCanDos(const Vst2Effect& plugin, std::ostream& out) {
   std::vector<std::string> yes, no, unknown;
   for (const char* text : kCanDos) {
     std::string query = text;
@@ -141,14 +142,14 @@ void PrintCanDos(const Plugin& plugin, std::ostream& out) {
   InfoLine(out, "Does not say", InfoList(unknown));
 }
 
-double DisplayedAt(const Plugin& plugin, int32_t index, float normalised) {
+double DisplayedAt(const Vst2Effect& plugin, int32_t index, float normalised) {
   plugin.SetParameter(index, normalised);
   return ParseNumber(plugin.ParameterDisplay(index)).value_or(NAN);
 }
 
 // Searches the normalised position whose display shows target: a scan for the step where the
 // displayed number crosses the target, then bisection inside it.
-bool SearchNormalised(const Plugin& plugin, int32_t index, double target) {
+bool SearchNormalised(const Vst2Effect& plugin, int32_t index, double target) {
   double previous = DisplayedAt(plugin, index, 0.0f);
   for (int step = 1; step <= kSearchSteps; ++step) {
     const float position = static_cast<float>(step) / kSearchSteps;
@@ -175,7 +176,7 @@ bool SearchNormalised(const Plugin& plugin, int32_t index, double target) {
 
 } // namespace
 
-Vst2Instance::Vst2Instance(const std::string& path) : FPlugin(path) {
+Vst2Instance::Vst2Instance(const std::string& path) : FEffect(path) {
   Host().onAutomate = [this](AEffect*, int32_t index, float) {
     if (onParameterEdited)
       onParameterEdited(index);
@@ -189,7 +190,7 @@ Vst2Instance::~Vst2Instance() {
 }
 
 void Vst2Instance::PrintDetails(std::ostream& out) const {
-  const Plugin& plugin = FPlugin;
+  const Vst2Effect& plugin = FEffect;
   const AEffect& effect = plugin.Effect();
   InfoLine(out, "Effect name", plugin.Text(effGetEffectName));
   InfoLine(out, "Vendor", plugin.Text(effGetVendorString));
@@ -211,58 +212,53 @@ void Vst2Instance::Open(float sampleRate, int32_t blockSize) {
   HostState& host = Host();
   host.sampleRate = sampleRate;
   host.blockSize = blockSize;
-  FPlugin.Open();
-  FPlugin.Dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-  FPlugin.Dispatch(effSetBlockSize, 0, blockSize);
+  FEffect.Open();
+  FEffect.Dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
+  FEffect.Dispatch(effSetBlockSize, 0, blockSize);
 }
 
 void Vst2Instance::Start() {
-  if (!FPlugin.CanProcess())
-    throw HostError(FPlugin.Path() + ": the plug-in offers no audio callback");
-  FPlugin.Resume();
-  FPlugin.StartProcess();
+  if (!FEffect.CanProcess())
+    throw HostError(FEffect.Path() + ": the plug-in offers no audio callback");
+  FEffect.Resume();
+  FEffect.StartProcess();
   Host().processing = true;
 }
 
 void Vst2Instance::Process(float** inputs, float** outputs, int32_t frames) {
-  FPlugin.Process(inputs, outputs, frames);
+  FEffect.Process(inputs, outputs, frames);
 }
 
 std::string Vst2Instance::DisplayAtEnd(int32_t index, bool high) {
-  const float value = FPlugin.GetParameter(index);
-  FPlugin.SetParameter(index, high ? 1.0f : 0.0f);
+  const float value = FEffect.GetParameter(index);
+  FEffect.SetParameter(index, high ? 1.0f : 0.0f);
   const std::string display = DisplayWithLabel(*this, index);
-  FPlugin.SetParameter(index, value);
+  FEffect.SetParameter(index, value);
   return display;
 }
 
 bool Vst2Instance::Automatable(int32_t index) const {
-  return FPlugin.Dispatch(effCanBeAutomated, index) != 0;
+  return FEffect.Dispatch(effCanBeAutomated, index) != 0;
+}
+
+std::optional<ValueRange> Vst2Instance::Range(int32_t index) {
+  const float before = FEffect.GetParameter(index);
+  const double atLow = DisplayedAt(FEffect, index, 0.0f);
+  const double atHigh = DisplayedAt(FEffect, index, 1.0f);
+  FEffect.SetParameter(index, before);
+  if (!std::isfinite(atLow) || !std::isfinite(atHigh))
+    return std::nullopt;
+  return ValueRange{atLow, atHigh};
 }
 
 void Vst2Instance::SetParameterText(int32_t index, const std::string& value) {
-  const Plugin& plugin = FPlugin;
+  const Vst2Effect& plugin = FEffect;
   const std::string name = plugin.ParameterName(index);
-  const std::optional<double> number = ParseNumber(value);
   const float before = plugin.GetParameter(index);
-  const double atLow = DisplayedAt(plugin, index, 0.0f);
-  const double atHigh = DisplayedAt(plugin, index, 1.0f);
-  plugin.SetParameter(index, before);
-
-  if (number && std::isfinite(atLow) && std::isfinite(atHigh)) {
-    const double low = std::min(atLow, atHigh);
-    const double high = std::max(atLow, atHigh);
-    const double slack = 1e-6 * std::max(1.0, high - low);
-    if (*number < low - slack || *number > high + slack) {
-      const std::string label = plugin.ParameterLabel(index);
-      throw UsageError(name + "=" + value + " is outside its range " + FormatNumber(low) + " to " +
-                       FormatNumber(high) + (label.empty() ? "" : " " + Trim(label)));
-    }
-  }
-
   std::string text = value;
   if (plugin.Dispatch(effString2Parameter, index, 0, text.data()) != 0)
     return;
+  const std::optional<double> number = ParseNumber(value);
   if (!number)
     throw UsageError(name + "=" + value + ": the plug-in does not accept this text, and it is " +
                      "not a number");
@@ -274,41 +270,41 @@ void Vst2Instance::SetParameterText(int32_t index, const std::string& value) {
 }
 
 int32_t Vst2Instance::CurrentProgram() const {
-  return static_cast<int32_t>(FPlugin.Dispatch(effGetProgram));
+  return static_cast<int32_t>(FEffect.Dispatch(effGetProgram));
 }
 
 void Vst2Instance::SelectProgram(int32_t index) {
-  FPlugin.Dispatch(effBeginSetProgram);
-  FPlugin.Dispatch(effSetProgram, 0, index);
-  FPlugin.Dispatch(effEndSetProgram);
+  FEffect.Dispatch(effBeginSetProgram);
+  FEffect.Dispatch(effSetProgram, 0, index);
+  FEffect.Dispatch(effEndSetProgram);
 }
 
 bool Vst2Instance::HasEditor() const {
-  return (FPlugin.Effect().flags & effFlagsHasEditor) != 0;
+  return (FEffect.Effect().flags & effFlagsHasEditor) != 0;
 }
 
 std::pair<int, int> Vst2Instance::EditorSize() const {
   ERect* rect = nullptr;
-  FPlugin.Dispatch(effEditGetRect, 0, 0, &rect);
+  FEffect.Dispatch(effEditGetRect, 0, 0, &rect);
   if (!rect)
     return {0, 0};
   return {std::max(rect->right - rect->left, 0), std::max(rect->bottom - rect->top, 0)};
 }
 
 bool Vst2Instance::OpenEditor(void* display, unsigned long window) {
-  FEditorOpen = FPlugin.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
+  FEditorOpen = FEffect.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
                                  reinterpret_cast<void*>(window)) != 0;
   return FEditorOpen;
 }
 
 void Vst2Instance::IdleEditor() {
   if (FEditorOpen)
-    FPlugin.Dispatch(effEditIdle);
+    FEffect.Dispatch(effEditIdle);
 }
 
 void Vst2Instance::CloseEditor() {
   if (FEditorOpen)
-    FPlugin.Dispatch(effEditClose);
+    FEffect.Dispatch(effEditClose);
   FEditorOpen = false;
 }
 

@@ -1,9 +1,11 @@
 #include "Vst3Instance.h"
 
-#include "Errors.h"
-#include "InfoCommand.h"
-#include "Settings.h"
+#include "InfoLines.h"
+#include "Selection.h"
+
 #include "formats/vst3/Texts.h"
+#include "hosting/Errors.h"
+#include "hosting/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,9 +49,9 @@ Vst3Instance::Vst3Instance(const std::string& bundle)
   if (FLibrary.Effects().empty())
     throw HostError(bundle + ": the factory offers no audio effect");
   FClass = FLibrary.Effects().front();
-  FPlugin = std::make_unique<Vst3Plugin>(FLibrary, FClass.cid);
-  FController = FPlugin->controller.get();
-  FPlugin->handler->onPerform = [this](ParamID id, ParamValue value) {
+  FEffect = std::make_unique<Vst3Effect>(FLibrary, FClass.cid);
+  FController = FEffect->controller.get();
+  FEffect->handler->onPerform = [this](ParamID id, ParamValue value) {
     FPending->Add(id, 0, value);
     for (std::size_t i = 0; i < FParameters.size(); ++i)
       if (FParameters[i].id == id && onParameterEdited)
@@ -80,7 +82,7 @@ void Vst3Instance::ReadPrograms() {
     return;
   TRef<IUnitInfo> units = Query<IUnitInfo>(FController);
   if (!units)
-    units = Query<IUnitInfo>(FPlugin->component.get());
+    units = Query<IUnitInfo>(FEffect->component.get());
   for (int32 list = 0; units && list < units->getProgramListCount(); ++list) {
     ProgramListInfo info{};
     if (units->getProgramListInfo(list, &info) != kResultOk ||
@@ -109,28 +111,28 @@ void Vst3Instance::PrintDetails(std::ostream& out) const {
   InfoLine(out, "Class ID", UidText(FClass.cid));
   InfoLine(out, "Library", FLibrary.Binary());
   InfoLine(out, "Controller",
-           FPlugin->separateController ? "a class of its own" : "the component itself");
-  InfoLine(out, "Inputs", Buses(*FPlugin->component, kInput));
-  InfoLine(out, "Outputs", Buses(*FPlugin->component, kOutput));
-  InfoLine(out, "Latency", std::to_string(FPlugin->processor->getLatencySamples()) + " samples");
+           FEffect->separateController ? "a class of its own" : "the component itself");
+  InfoLine(out, "Inputs", Buses(*FEffect->component, kInput));
+  InfoLine(out, "Outputs", Buses(*FEffect->component, kOutput));
+  InfoLine(out, "Latency", std::to_string(FEffect->processor->getLatencySamples()) + " samples");
   InfoLine(out, "64-bit samples",
-           FPlugin->processor->canProcessSampleSize(kSample64) == kResultTrue ? "yes" : "no");
+           FEffect->processor->canProcessSampleSize(kSample64) == kResultTrue ? "yes" : "no");
 }
 
 void Vst3Instance::Open(float sampleRate, int32_t blockSize) {
   SpeakerArrangement in = kSpeakerArrStereo, out = kSpeakerArrStereo;
   if (NumInputs() == 2 && NumOutputs() == 2)
-    FPlugin->processor->setBusArrangements(&in, 1, &out, 1);
+    FEffect->processor->setBusArrangements(&in, 1, &out, 1);
   FSampleRate = sampleRate;
   FBlockSize = blockSize;
 }
 
 void Vst3Instance::Start() {
-  FPlugin->Start(FSampleRate, FBlockSize);
+  FEffect->Start(FSampleRate, FBlockSize);
 }
 
 void Vst3Instance::Process(float** inputs, float** outputs, int32_t frames) {
-  const tresult result = FPlugin->Process(inputs, outputs, frames, FPending.get());
+  const tresult result = FEffect->Process(inputs, outputs, frames, FPending.get());
   FPending->Clear();
   if (result != kResultOk)
     throw HostError(FLocation + ": the plug-in failed to process a block (result " +
@@ -171,25 +173,20 @@ void Vst3Instance::SetValue(ParamID id, ParamValue value) {
   FPending->Add(id, 0, value);
 }
 
+std::optional<ValueRange> Vst3Instance::Range(int32_t index) {
+  const ParamID id = FParameters.at(std::size_t(index)).id;
+  return ValueRange{FController->normalizedParamToPlain(id, 0.0),
+                    FController->normalizedParamToPlain(id, 1.0)};
+}
+
 void Vst3Instance::SetParameterText(int32_t index, const std::string& value) {
   const ParamID id = FParameters.at(std::size_t(index)).id;
-  const std::string name = ParameterName(index);
-  if (const std::optional<double> number = ParseNumber(value)) {
-    const double atLow = FController->normalizedParamToPlain(id, 0.0);
-    const double atHigh = FController->normalizedParamToPlain(id, 1.0);
-    const double low = std::min(atLow, atHigh), high = std::max(atLow, atHigh);
-    const double slack = 1e-6 * std::max(1.0, high - low);
-    if (*number < low - slack || *number > high + slack) {
-      const std::string label = ParameterLabel(index);
-      throw UsageError(name + "=" + value + " is outside its range " + FormatNumber(low) + " to " +
-                       FormatNumber(high) + (label.empty() ? "" : " " + Trim(label)));
-    }
-  }
   std::u16string text(128, u'\0');
   CopyText16(text.data(), text.size(), Trim(value));
   ParamValue normalized = 0.0;
   if (FController->getParamValueByString(id, text.data(), &normalized) != kResultOk)
-    throw UsageError(name + "=" + value + ": the plug-in does not accept this text");
+    throw UsageError(ParameterName(index) + "=" + value +
+                     ": the plug-in does not accept this text");
   SetValue(id, normalized);
 }
 

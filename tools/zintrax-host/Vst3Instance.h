@@ -1,14 +1,15 @@
-// A VST3 plug-in behind the instance seam: the bundle's first effect class through this tool's
-// own loader (Vst3Plugin).
+// A VST3 plug-in behind the instance seam: the bundle's first effect class through the hosts' own
+// loader (hosting/Vst3Library.h, hosting/Vst3Effect.h).
 //
 // Parameter values reach the controller at once and the processor with the next block, as the
 // first point of its parameter changes; the program-change parameter stands for the programs.
 #pragma once
 
 #include "Instance.h"
-#include "Vst3HostObjects.h"
-#include "Vst3Library.h"
-#include "Vst3Plugin.h"
+
+#include "hosting/Vst3Effect.h"
+#include "hosting/Vst3HostObjects.h"
+#include "hosting/Vst3Library.h"
 
 #include <memory>
 #include <vector>
@@ -28,14 +29,15 @@ public:
   void Open(float sampleRate, int32_t blockSize) override;
   void Start() override;
   void Process(float** inputs, float** outputs, int32_t frames) override;
-  int32_t NumInputs() const override { return FPlugin->inputChannels; }
-  int32_t NumOutputs() const override { return FPlugin->outputChannels; }
+  int32_t NumInputs() const override { return FEffect->inputChannels; }
+  int32_t NumOutputs() const override { return FEffect->outputChannels; }
 
   int32_t NumParams() const override { return int32_t(FParameters.size()); }
   std::string ParameterName(int32_t index) const override;
   std::string ParameterLabel(int32_t index) const override;
   std::string ParameterDisplay(int32_t index) const override;
   std::string DisplayAtEnd(int32_t index, bool high) override;
+  std::optional<ValueRange> Range(int32_t index) override;
   bool Automatable(int32_t index) const override;
   void SetParameterText(int32_t index, const std::string& value) override;
 
@@ -59,7 +61,7 @@ private:
   std::string FLocation;
   Vst3Library FLibrary;
   Vst3Class FClass;
-  std::unique_ptr<Vst3Plugin> FPlugin;
+  std::unique_ptr<Vst3Effect> FEffect;
   vst3::IEditController* FController = nullptr; // the plug-in's
   vst3::TRef<Vst3ParameterChanges> FPending;
   vst3::TRef<Vst3Frame> FFrame;

@@ -1,12 +1,13 @@
-// zintrax-host: loads a VST 2.x plug-in as a DAW does and shows what it is (info), runs audio
-// through it (render), pictures its editor (snapshot), opens it for a person (edit) or puts it
-// through a suite of tests (validate).
+// zintrax-host: loads a VST 2.x, VST3 or LV2 plug-in as a DAW does and shows what it is (info),
+// runs audio through it (render), pictures its editor (snapshot), opens it for a person (edit) or
+// hands it to zintrax-validate (validate).
 #include "CommandLine.h"
 #include "EditorCommand.h"
-#include "Errors.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
-#include "validate/ValidateCommand.h"
+#include "ValidateCommand.h"
+
+#include "hosting/Errors.h"
 
 #include <iostream>
 #include <string>
@@ -24,8 +25,8 @@ int main(int argc, char** argv) {
       RunSnapshot(*snapshot, std::cerr);
     else if (const auto* edit = std::get_if<EditOptions>(&command))
       RunEdit(*edit, std::cout);
-    else if (const auto* validate = std::get_if<ValidateOptions>(&command))
-      return RunValidate(*validate, std::cout);
+    else if (const auto* validate = std::get_if<ValidateRequest>(&command))
+      RunValidate(*validate);
     else
       RunRender(std::get<RenderOptions>(command), std::cerr);
     return 0;
