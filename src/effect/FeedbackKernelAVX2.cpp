@@ -41,10 +41,7 @@ struct TWideAVX2 {
 
   static TWideAVX2 Load(const double* p) { return _mm256_loadu_pd(p); }
   static void Store(double* p, TWideAVX2 x) { _mm256_storeu_pd(p, x.v); }
-  // Frame n (0 the newer), and the vector of frames[0] (newer) and frames[1].
-  static TPairSSE2 Frame(TWideAVX2 x, int32_t n) {
-    return n == 0 ? _mm256_castpd256_pd128(x.v) : _mm256_extractf128_pd(x.v, 1);
-  }
+  // The vector of frames[0] (newer) and frames[1].
   static TWideAVX2 Join(const TPairSSE2* frames) {
     return _mm256_set_m128d(frames[1].v, frames[0].v);
   }
@@ -79,7 +76,6 @@ struct TWideAVX2 {
   static __m128 ToFloats(TWideAVX2 x) { return _mm256_cvtpd_ps(x.v); }
   static TWideAVX2 FromFloats(__m128 f) { return _mm256_cvtps_pd(f); }
   static TWideAVX2 Rounded(TWideAVX2 x) { return FromFloats(ToFloats(x)); }
-  static __m128 FloatsWithBits(TWideAVX2 x) { return _mm_castsi128_ps(_mm256_cvttpd_epi32(x.v)); }
   static __m128 FloatsOf(float x) { return _mm_set1_ps(x); }
   static TWideAVX2 LoadFloats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
   static void StoreFloats(float* p, __m128 f) { _mm_storeu_ps(p, f); }

@@ -23,8 +23,7 @@ struct TPairNEON {
 
   static TPairNEON Load(const double* p) { return vld1q_f64(p); }
   static void Store(double* p, TPairNEON x) { vst1q_f64(p, x.v); }
-  // The vector's only frame, and a vector of one frame.
-  static TPairNEON Frame(TPairNEON x, int32_t) { return x; }
+  // A vector of one frame.
   static TPairNEON Join(const TPairNEON* frames) { return frames[0]; }
   static TPairNEON LoadTap(const TFrame<double>& tap) { return Load(tap.data()); }
 
@@ -67,10 +66,6 @@ struct TPairNEON {
   }
   static TPairNEON FromFloats(float32x2_t f) { return vcvt_f64_f32(f); }
   static TPairNEON Rounded(TPairNEON x) { return FromFloats(ToFloats(x)); }
-  // Floats whose bit patterns are the lanes' whole numbers.
-  static float32x2_t FloatsWithBits(TPairNEON x) {
-    return vreinterpret_f32_s32(vmovn_s64(vcvtq_s64_f64(x.v)));
-  }
   static float32x2_t FloatsOf(float x) { return vdup_n_f32(x); }
   static TPairNEON LoadFloats(const float* p) { return vcvt_f64_f32(vld1_f32(p)); }
   static void StoreFloats(float* p, float32x2_t f) { vst1_f32(p, f); }

@@ -26,10 +26,10 @@
 //  - Wide: a vector of Wide::kFrames frames, each as (left, right) doubles, with the
 //    operations used below; its lanes also carry 2 * kFrames single values per frame (the
 //    draws in an order of the instruction set's choosing, which StoreWhole and
-//    StoreDuplicated put back);
+//    StoreDuplicated put back). Among them LoadFeedback: for each frame i of the vector, the
+//    stored frames at[i + whole[i]] (first) and the one after it (second), which lie side by
+//    side in the buffer;
 //  - Pair: the same for one frame, for the frames that do not fill a Wide vector;
-//  - LoadFeedback: for each frame i of a vector, the stored frames at[i + whole[i]] (first)
-//    and the one after it (second), which lie side by side in the buffer;
 //  - Quad: four floats;
 //  - kGroup: how many vectors' sums the cabinet filter advances together.
 // Pair loads and stores are aligned to 16 bytes.
@@ -436,15 +436,15 @@ private:
         V::StoreFloats(Driven + 2 * (m + g * F), V::MulRounded(V::ToFloats(sum[g]), drive));
     }
 
-    // 10. Saturation of the driven sums, 11. feedback store of the G vectors from m on.
+    // 10. Saturation of the driven sums, 11. feedback store of the G vectors from m on. The
+    // saturation is SoftClip of FeedbackSteps.h, each operation for all G vectors before the
+    // next, so that their chains of dependent operations advance side by side.
     template <class V, int G> void Saturate(Index m) const {
       constexpr Index F = V::kFrames;
       V x[G], e[G], p[G];
 #pragma GCC unroll 16
       for (Index g = 0; g < G; ++g)
         x[g] = V::LoadFloats(Driven + 2 * (m + g * F));
-        // SoftClip of FeedbackSteps.h, each operation for all G vectors before the next, so that
-        // their chains of dependent operations advance side by side.
 #pragma GCC unroll 16
       for (Index g = 0; g < G; ++g)
         e[g] = V::Min(V::Abs(x[g] + x[g]), V(kSoftClipLimit));

@@ -24,8 +24,7 @@ struct TPairSSE2 {
 
   static TPairSSE2 Load(const double* p) { return _mm_load_pd(p); }
   static void Store(double* p, TPairSSE2 x) { _mm_store_pd(p, x.v); }
-  // The vector's only frame, and a vector of one frame.
-  static TPairSSE2 Frame(TPairSSE2 x, int32_t) { return x; }
+  // A vector of one frame.
   static TPairSSE2 Join(const TPairSSE2* frames) { return frames[0]; }
   static TPairSSE2 LoadTap(const TFrame<double>& tap) { return Load(tap.data()); }
 
@@ -55,8 +54,6 @@ struct TPairSSE2 {
   static __m128 ToFloats(TPairSSE2 x) { return _mm_cvtpd_ps(x.v); }
   static TPairSSE2 FromFloats(__m128 f) { return _mm_cvtps_pd(f); }
   static TPairSSE2 Rounded(TPairSSE2 x) { return FromFloats(ToFloats(x)); }
-  // Floats whose bit patterns are the lanes' whole numbers.
-  static __m128 FloatsWithBits(TPairSSE2 x) { return _mm_castsi128_ps(_mm_cvttpd_epi32(x.v)); }
   static __m128 FloatsOf(float x) { return _mm_set1_ps(x); }
   // Two floats move as the bits of one double, which keeps them among floating-point
   // instructions (std::memcpy, since the memory holds floats).
