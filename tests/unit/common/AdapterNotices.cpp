@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -76,24 +77,26 @@ TEST(AdapterNotices, ComeOnceForEachChangeOfTheEditorWhateverOtherThreadsSet) {
     }
   });
 
-  // Four drags over points of the pad (at 152, 77), none taken twice; after each event the
-  // values show whether the module took the editor's change or dropped it for a call of the
-  // other threads in progress.
+  // Drags down the diagonal of the pad (at 152, 77), each point further than the one before, so
+  // that every change the module takes moves both values; the events are spread out, so that a
+  // thread preempted while the module takes its change cannot shut the editor out of all of
+  // them. After each event the values show whether the module took the editor's change.
   std::vector<std::pair<int32_t, float>> taken;
-  const auto deliver = [&](TWindowMouseKind kind, int x, int y, uint32_t shift) {
+  const auto deliver = [&](TWindowMouseKind kind, int at, uint32_t shift) {
     const float before[2] = {adapter.Parameter(zpXAxis), adapter.Parameter(zpYAxis)};
-    window.Post({kind, TMouseButton::Left, shift, x, y});
+    window.Post({kind, TMouseButton::Left, shift, 153 + at, 78 + at});
     adapter.IdleEditor();
     for (int32_t axis : {zpXAxis, zpYAxis})
       if (adapter.Parameter(axis) != before[axis - zpXAxis])
         taken.emplace_back(axis, adapter.Parameter(axis));
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
   };
-  for (int drag = 0; drag < 4; ++drag) {
-    const int start = 153 + 33 * drag;
-    deliver(TWindowMouseKind::Down, start, start - 75, sfLeft);
-    for (int step = 1; step < 30; ++step)
-      deliver(TWindowMouseKind::Move, start + step, start - 75 + step, sfLeft);
-    deliver(TWindowMouseKind::Up, start + 30, start - 45, 0);
+  int drags = 0;
+  for (int first = 0; first + 20 <= 136; first += 20, ++drags) {
+    deliver(TWindowMouseKind::Down, first, sfLeft);
+    for (int at = first + 1; at < first + 20; ++at)
+      deliver(TWindowMouseKind::Move, at, sfLeft);
+    deliver(TWindowMouseKind::Up, first + 19, 0);
   }
   stop = true;
   host.join();
@@ -103,8 +106,8 @@ TEST(AdapterNotices, ComeOnceForEachChangeOfTheEditorWhateverOtherThreadsSet) {
   unsetenv("ZINTRAX_SETTINGS_FILE");
 
   EXPECT_EQ(strayNotices, 0);
-  EXPECT_GT(taken.size(), 20u);
+  EXPECT_GE(taken.size(), 40u);
   EXPECT_EQ(notices, taken);
-  EXPECT_EQ(begun, 8);
-  EXPECT_EQ(ended, 8);
+  EXPECT_EQ(begun, 2 * drags);
+  EXPECT_EQ(ended, 2 * drags);
 }
