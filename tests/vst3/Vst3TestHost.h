@@ -1,5 +1,5 @@
-// A VST3 host for tests: the built bundle loaded through zintrax-host's loader, one instance
-// reached only through the interfaces, driven as a host drives it.
+// A VST3 host for tests: the built bundle loaded through the hosts' loader (tools/hosting), one
+// instance reached only through the interfaces, driven as a host drives it.
 #pragma once
 
 #include "FactoryRender.h"
