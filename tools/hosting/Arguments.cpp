@@ -61,17 +61,23 @@ bool TakePlugin(const std::string& command, const std::string& arg, ArgumentRead
   return true;
 }
 
-std::string DefaultPluginPath() {
+std::string ProgramFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error)
+  return error ? std::string() : self.parent_path().string();
+}
+
+std::string DefaultPluginPath() {
+  const std::string folder = ProgramFolder();
+  if (folder.empty())
     return {};
+  const std::filesystem::path here(folder);
   // Installed: <prefix>/bin/<program> beside <prefix>/lib/vst/Zintrax.so.
-  const std::filesystem::path installed =
-      self.parent_path().parent_path() / "lib" / "vst" / "Zintrax.so";
+  const std::filesystem::path installed = here.parent_path() / "lib" / "vst" / "Zintrax.so";
   // In a build tree: tools/<program>/<program> beside src/effect/Zintrax.so.
   const std::filesystem::path built =
-      self.parent_path().parent_path().parent_path() / "src" / "effect" / "Zintrax.so";
+      here.parent_path().parent_path() / "src" / "effect" / "Zintrax.so";
+  std::error_code error;
   if (!std::filesystem::exists(installed, error) && std::filesystem::exists(built, error))
     return built.string();
   return installed.string();

@@ -37,6 +37,9 @@ int64_t ParseInteger(const std::string& option, const std::string& text, int64_t
 bool TakePlugin(const std::string& command, const std::string& arg, ArgumentReader& reader,
                 std::optional<std::string>& plugin);
 
+// The folder of the running program (from /proc/self/exe); empty when it cannot be read.
+std::string ProgramFolder();
+
 // The plug-in used when none is named, found from where the running program lies: the one
 // installed beside it (../lib/vst/Zintrax.so from its folder) or else the one of its build tree
 // (src/effect/Zintrax.so beside tools/<program>/).

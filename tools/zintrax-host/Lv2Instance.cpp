@@ -15,10 +15,10 @@ namespace {
 
 class Lv2Instance final : public Instance {
 public:
-  explicit Lv2Instance(const std::string& location) : FLocation(location), FLibrary(location) {}
+  explicit Lv2Instance(const std::string& location) : FLibrary(location) {}
   ~Lv2Instance() override { CloseEditor(); }
 
-  const std::string& Location() const override { return FLocation; }
+  const std::string& Location() const override { return Description().Location(); }
   std::string Format() const override { return "LV2"; }
   std::string Name() const override { return Description().Name(); }
   void PrintDetails(std::ostream& out) const override;
@@ -60,7 +60,6 @@ private:
   const Lv2Port& Port(int32_t index) const { return *FLibrary.Controls()[size_t(index)]; }
   void SetControl(size_t control, float value);
 
-  std::string FLocation;
   Lv2Library FLibrary;
   std::unique_ptr<Lv2Effect> FEffect; // from Open
   int32_t FCurrentPreset = 0;
@@ -86,7 +85,8 @@ void Lv2Instance::Open(float sampleRate, int32_t blockSize) {
     return;
   const std::string missing = UnhonouredFeatures(Description().RequiredFeatures());
   if (!missing.empty())
-    throw HostError(FLocation + ": the plug-in requires " + missing + ", which zintrax-host lacks");
+    throw HostError(Location() + ": the plug-in requires " + missing +
+                    ", which zintrax-host lacks");
   FEffect = std::make_unique<Lv2Effect>(FLibrary, sampleRate, blockSize);
 }
 

@@ -1,5 +1,6 @@
 #include "ValidateCommand.h"
 
+#include "hosting/Arguments.h"
 #include "hosting/Errors.h"
 
 #include <unistd.h>
@@ -15,11 +16,11 @@ namespace {
 constexpr const char* kValidator = "zintrax-validate";
 
 std::filesystem::path ValidatorPath() {
+  const std::filesystem::path here(ProgramFolder());
+  const std::filesystem::path beside = here / kValidator;
+  const std::filesystem::path built = here.parent_path() / kValidator / kValidator;
   std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  const std::filesystem::path beside = self.parent_path() / kValidator;
-  const std::filesystem::path built = self.parent_path().parent_path() / kValidator / kValidator;
-  if (!error && !std::filesystem::exists(beside, error) && std::filesystem::exists(built, error))
+  if (!std::filesystem::exists(beside, error) && std::filesystem::exists(built, error))
     return built;
   return beside;
 }
