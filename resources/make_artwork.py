@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Draws the editor's three pictures and writes them beside this script.
+"""Draws the editor's pictures at every display scale and writes them beside this script.
 
   editor-background.png  300 x 225, opaque: tan tweed cabinet with the "Zintrax" logo, a
                          dark control plate carrying the scales and names of the knobs
@@ -11,19 +11,33 @@
   editor-knob.png        71 x 68, colour-keyed: the knob face, its edge blended against the
                          plate colour so the hard-edged face sits smoothly on the plate.
 
+  editor-readout.png     the read-out's font: a strip of 96 cells, first a swatch (filled with
+                         the read-out's face colour, its top row the rim colour), then the
+                         printable ASCII characters in DejaVu Sans Mono, blended against the
+                         face colour, the rest exact black (transparent).
+
 The window is 298 x 223 and shows background pixel (x + 1, y + 1) at (x, y), so drawing
 happens in window coordinates, shifted by one pixel. Every picture is procedural with
 fixed seeds: each run writes the same files.
 
+Each picture is drawn once per display scale S in 1, 1.5, 2, 2.5 and 3 by the same code, at
+S screen pixels per unit of the window; the pictures for S other than 1 are named
+editor-NAME@Sx.png. A coordinate c of the window lies at screen pixel floor(c * S + 0.5),
+as the editor places its controls; the background is centred on the scaled window as the
+editor centres it.
+
 Needs: Python 3 with pycairo (Debian python3-cairo), run as /usr/bin/python3; the fonts
 DejaVu Sans (fonts-dejavu-core) and Lobster Two (fonts-lobster) for the logo.
 
-Usage: make_artwork.py [OUTPUT_DIR]   (default: the directory of this script)
+Usage: make_artwork.py [OUTPUT_DIR [SCALE...]]   (default: the directory of this script, and
+every scale)
 
 Then pack the stored image data with zintrax-dib, in the same directory:
   zintrax-dib pack editor-background.png editor-background.dat --compressor none
   zintrax-dib pack editor-dot.png editor-dot.dat --compressor none
   zintrax-dib pack editor-knob.png editor-knob.dat --compressor rle
+and every other picture with the compressor that stores it smallest (resources/pack_artwork.sh
+does all of it).
 """
 import math
 import os
@@ -58,11 +72,39 @@ MARK_INNER = 35.5
 
 SANS = "DejaVu Sans"
 LOGO = "Lobster Two"
+MONO = "DejaVu Sans Mono"
+
+SCALES = (1, 1.5, 2, 2.5, 3)
+S = 1  # the scale being drawn: screen pixels per unit of the window
+READOUT_FACE = (30, 26, 23)  # the read-out's face, a shade of the plate
+READOUT_RIM = (150, 136, 112)
+READOUT_CELL = (6, 12)  # a character cell of the read-out's font, in window units
+READOUT_CHARS = "".join(chr(c) for c in range(32, 127))
+
+
+def scaled(v):
+    """A window coordinate on the screen, as the editor places it."""
+    return math.floor(v * S + 0.5)
+
+
+def snap(v):
+    """A window coordinate moved to the nearest screen pixel."""
+    return round(v * S) / S
+
+
+def suffix():
+    return "" if S == 1 else f"@{S:g}x"
+
+
+def face_size():
+    return scaled(FACE_W), scaled(FACE_H)
 
 
 def knob_centre(name):
+    """Where the editor puts the knob's centre (and the pointer's circle), in window units."""
     left, top = KNOBS[name]
-    return left + FACE_CX, top + FACE_CY
+    width, height = scaled(left + FACE_W) - scaled(left), scaled(top + FACE_H) - scaled(top)
+    return (scaled(left) + width // 2) / S, (scaled(top) + height // 2) / S
 
 
 def clamp(v):
@@ -119,7 +161,7 @@ def set_font(ctx, size, family=SANS, bold=True, italic=False):
 
 
 def text_width(ctx, text, tracking):
-    return sum(round(ctx.text_extents(c).x_advance + tracking) for c in text) - tracking
+    return sum(snap(ctx.text_extents(c).x_advance + tracking) for c in text) - tracking
 
 
 def draw_text(ctx, text, x, baseline, colour, tracking=0.0, align="left"):
@@ -130,41 +172,54 @@ def draw_text(ctx, text, x, baseline, colour, tracking=0.0, align="left"):
     elif align == "right":
         x -= width
     ctx.set_source_rgb(*(c / 255 for c in colour))
-    pen = round(x)
+    pen = snap(x)
     for c in text:
-        ctx.move_to(pen, round(baseline))
+        ctx.move_to(pen, snap(baseline))
         ctx.show_text(c)
-        pen = round(pen + ctx.text_extents(c).x_advance + tracking)
+        pen = snap(pen + ctx.text_extents(c).x_advance + tracking)
     return width
 
 
 # --- tweed -------------------------------------------------------------------------------
 
 
+def background_size():
+    return math.ceil(BACK_W * S), math.ceil(BACK_H * S)
+
+
+def background_offset():
+    """Where the editor puts the background's top-left pixel in the scaled window."""
+    width, height = background_size()
+    return scaled(BACK_W - 2) // 2 - width // 2, scaled(BACK_H - 2) // 2 - height // 2
+
+
 def tweed_pixels():
-    """Diagonal twill of tan and brown threads with slubs, lightly aged towards the edges."""
+    """Diagonal twill of tan and brown threads with slubs, lightly aged towards the edges.
+
+    The threads are S pixels wide; the grain of the noise is one screen pixel."""
     rng = random.Random(1957)
-    threads = BACK_W + BACK_H
+    width, height = background_size()
+    threads = math.ceil((width + height) / S)
     shade = [rng.gauss(0.0, 1.0) for _ in range(threads)]
     slub_phase = [rng.uniform(0.0, 2 * math.pi) for _ in range(threads)]
     slub_rate = [rng.uniform(0.05, 0.16) for _ in range(threads)]
     twill = (9.0, 5.0, -3.0, -13.0)  # tone across one repeat of four threads
     dark = (1.0, 0.92, 0.72)  # how each channel follows the tone: brown, not grey
     rows = []
-    for y in range(BACK_H):
+    for y in range(height):
         row = []
-        for x in range(BACK_W):
-            d = x + y
-            along = x - y
+        for x in range(width):
+            d = int((x + y) / S)
+            along = (x - y) / S
             tone = twill[d % 4] + 3.2 * shade[d]
             tone += 4.0 * math.sin(slub_phase[d] + slub_rate[d] * along)
             tone += 2.0 if (along // 2) % 2 == 0 else -2.0
             tone += rng.gauss(0.0, 2.2)
-            edge = min(x, y, BACK_W - 1 - x, BACK_H - 1 - y)
+            edge = min(x, y, width - 1 - x, height - 1 - y) / S
             tone -= 10.0 * max(0.0, 1.0 - edge / 14.0) ** 2
             row.append(tuple(clamp(c + tone * k) for c, k in zip(TWEED, dark)))
         rows.append(row)
-    rows[BACK_H - 1][0] = TWEED
+    rows[height - 1][0] = TWEED
     return rows
 
 
@@ -268,13 +323,16 @@ def draw_labels(ctx):
 
 
 def grille_pixels(box):
-    """A dark basket-weave cloth with a faint warm fleck, for the pad inside its frame."""
+    """A dark basket-weave cloth with a faint warm fleck, for the pad inside its frame.
+
+    box is in screen pixels of the window; a thread is S pixels wide."""
     rng = random.Random(1961)
     x0, y0, x1, y1 = box
     rows = []
-    for y in range(y0, y1 + 1):
+    for py in range(y0, y1 + 1):
         row = []
-        for x in range(x0, x1 + 1):
+        for px in range(x0, x1 + 1):
+            x, y = int(px / S), int(py / S)
             cell_x, cell_y = x // 3, y // 3
             over = (cell_x + cell_y) % 2 == 0  # which thread lies on top in this cell
             u, v = x % 3, y % 3
@@ -305,8 +363,10 @@ def draw_pad(ctx, surface):
     ctx.stroke()
     surface.flush()
     # The cloth, set into a frame of three pixels: edge, shadow, bevel.
-    cloth = grille_pixels((x0 + 3, y0 + 3, x1 - 3, y1 - 3))
-    patch = cairo.ImageSurface(cairo.FORMAT_RGB24, x1 - x0 - 5, y1 - y0 - 5)
+    cloth_box = (scaled(x0 + 3), scaled(y0 + 3), scaled(x1 - 2) - 1, scaled(y1 - 2) - 1)
+    cloth = grille_pixels(cloth_box)
+    patch = cairo.ImageSurface(cairo.FORMAT_RGB24, cloth_box[2] - cloth_box[0] + 1,
+                               cloth_box[3] - cloth_box[1] + 1)
     store(patch, cloth)
     ctx.set_source_rgb(*rgb((16, 13, 11)))
     ctx.rectangle(x0, y0, x1 - x0 + 1, y1 - y0 + 1)
@@ -317,8 +377,12 @@ def draw_pad(ctx, surface):
     ctx.set_source_rgb(*rgb((10, 8, 7)))  # the shaded upper and left bevel
     ctx.rectangle(x0 + 1, y0 + 1, x1 - x0 - 2, y1 - y0 - 2)
     ctx.fill()
-    ctx.set_source_surface(patch, x0 + 3, y0 + 3)
-    ctx.paint()
+    ctx.save()
+    ctx.scale(1 / S, 1 / S)  # the cloth is in screen pixels
+    ctx.set_source_surface(patch, cloth_box[0], cloth_box[1])
+    ctx.rectangle(cloth_box[0], cloth_box[1], patch.get_width(), patch.get_height())
+    ctx.fill()
+    ctx.restore()
     # A soft inner shadow falling from the upper and left edges onto the cloth.
     for i, alpha in enumerate((0.45, 0.28, 0.14)):
         ctx.set_source_rgba(0, 0, 0, alpha)
@@ -374,10 +438,13 @@ def draw_logo(ctx):
 
 
 def draw_background(path):
-    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, BACK_W, BACK_H)
+    width, height = background_size()
+    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, width, height)
     store(surface, tweed_pixels())
     ctx = cairo.Context(surface)
-    ctx.translate(1, 1)  # window coordinates
+    left, top = background_offset()
+    ctx.translate(-left, -top)  # the scaled window's pixels
+    ctx.scale(S, S)  # window coordinates
     draw_logo(ctx)
     draw_plate(ctx)
     for name in KNOBS:
@@ -388,7 +455,7 @@ def draw_background(path):
     rows = load(surface)
     for name in KNOBS:
         check_flat_under_face(rows, name)
-    rows[BACK_H - 1][0] = TWEED
+    rows[height - 1][0] = TWEED
     store(surface, rows)
     surface.write_to_png(path)
 
@@ -396,10 +463,12 @@ def draw_background(path):
 def check_flat_under_face(rows, name):
     """The face's edge is blended against PLATE, so the plate must be flat where it lies."""
     cx, cy = knob_centre(name)
-    for y in range(BACK_H):
-        for x in range(BACK_W):
-            # Background pixel (x, y) shows at window (x - 1, y - 1); compare pixel centres.
-            if math.hypot(x - 0.5 - cx, y - 0.5 - cy) <= FACE_RADIUS + 1 and rows[y][x] != PLATE:
+    left, top = background_offset()
+    for y in range(len(rows)):
+        for x in range(len(rows[0])):
+            # Background pixel (x, y) shows at the window's screen pixel (x + left, y + top).
+            wx, wy = (x + left + 0.5) / S, (y + top + 0.5) / S
+            if math.hypot(wx - cx, wy - cy) <= FACE_RADIUS + 1 and rows[y][x] != PLATE:
                 raise SystemExit(f"background pixel ({x}, {y}) under the {name} knob is "
                                  f"{rows[y][x]}, not the plate colour {PLATE}")
 
@@ -439,7 +508,8 @@ def keyed(colour):
 
 
 def dot_shade(x, y):
-    dx, dy = x - DOT_SIZE / 2, y - DOT_SIZE / 2
+    size = scaled(DOT_SIZE)
+    dx, dy = (x - size / 2) / S, (y - size / 2) / S
     r = math.hypot(dx, dy)
     if r > 6.9:
         return None
@@ -462,15 +532,18 @@ def dot_shade(x, y):
 
 def draw_dot(path):
     rows = []
-    for row in supersample(DOT_SIZE, DOT_SIZE, dot_shade):
+    size = scaled(DOT_SIZE)
+    for row in supersample(size, size, dot_shade):
         rows.append([keyed(c) if cover >= 0.5 else (0, 0, 0) for c, cover in row])
-    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, DOT_SIZE, DOT_SIZE)
+    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, size, size)
     store(surface, rows)
     surface.write_to_png(path)
 
 
 def face_shade(x, y):
-    dx, dy = x - FACE_CX, y - FACE_CY
+    """The face in window units around the centre the editor gives it (FACE_CX, FACE_CY at 1)."""
+    width, height = face_size()
+    dx, dy = (x - width // 2) / S, (y - height // 2) / S
     r = math.hypot(dx, dy)
     if r > FACE_RADIUS:
         return None
@@ -504,10 +577,11 @@ def face_shade(x, y):
 
 def draw_knob(path):
     rows = []
-    for row in supersample(FACE_W, FACE_H, face_shade):
+    width, height = face_size()
+    for row in supersample(width, height, face_shade):
         # Edge pixels take the plate colour for the part of them the face leaves uncovered.
         rows.append([keyed(mix(PLATE, c, cover)) if cover > 0 else (0, 0, 0) for c, cover in row])
-    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, FACE_W, FACE_H)
+    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, width, height)
     store(surface, rows)
     surface.write_to_png(path)
 
@@ -519,12 +593,48 @@ def require_font(family):
         raise SystemExit(f'font "{family}" not found: install fonts-lobster')
 
 
+def draw_readout(path):
+    """The read-out's swatch and font, one cell per character, blended against its face."""
+    cell_w, cell_h = scaled(READOUT_CELL[0]), scaled(READOUT_CELL[1])
+    cells = 1 + len(READOUT_CHARS)
+    surface = cairo.ImageSurface(cairo.FORMAT_RGB24, cell_w * cells, cell_h)
+    ctx = cairo.Context(surface)
+    ctx.set_source_rgb(*rgb(READOUT_FACE))
+    ctx.rectangle(0, 0, cell_w * cells, cell_h)
+    ctx.fill()
+    ctx.scale(S, S)
+    ctx.select_font_face(MONO, cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
+    ctx.set_font_size(9.5)
+    ctx.set_font_options(font_options())
+    ctx.set_source_rgb(*rgb(CREAM))
+    for i, c in enumerate(READOUT_CHARS):
+        left = (i + 1) * READOUT_CELL[0]
+        ctx.move_to(snap(left + (READOUT_CELL[0] - ctx.text_extents(c).x_advance) / 2), 9)
+        ctx.show_text(c)
+    surface.flush()
+    rows = load(surface)
+    for y, row in enumerate(rows):
+        for x, colour in enumerate(row):
+            if x >= cell_w:
+                row[x] = (0, 0, 0) if colour == READOUT_FACE else keyed(colour)
+            elif y == 0:
+                row[x] = READOUT_RIM
+    store(surface, rows)
+    surface.write_to_png(path)
+
+
 def main():
+    global S
     require_font(LOGO)
+    require_font(MONO)
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    draw_background(os.path.join(out, "editor-background.png"))
-    draw_dot(os.path.join(out, "editor-dot.png"))
-    draw_knob(os.path.join(out, "editor-knob.png"))
+    only = [float(a) for a in sys.argv[2:]] or SCALES
+    for S in only:
+        S = int(S) if S == int(S) else S
+        draw_background(os.path.join(out, f"editor-background{suffix()}.png"))
+        draw_dot(os.path.join(out, f"editor-dot{suffix()}.png"))
+        draw_knob(os.path.join(out, f"editor-knob{suffix()}.png"))
+        draw_readout(os.path.join(out, f"editor-readout{suffix()}.png"))
 
 
 if __name__ == "__main__":

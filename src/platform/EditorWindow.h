@@ -35,6 +35,7 @@ enum class TWindowMouseKind : uint8_t {
   Up,
   Move,
   Leave, // the pointer left the window (not sent while a button holds it)
+  Wheel, // the wheel turned by Wheel notches
 };
 
 struct TWindowMouseEvent {
@@ -43,6 +44,7 @@ struct TWindowMouseEvent {
   uint32_t Shift = 0;                       // TShiftFlag bits
   int32_t X = 0;                            // client coordinates; may lie outside the window
   int32_t Y = 0;                            // while a press holds the pointer
+  int32_t Wheel = 0;                        // Wheel only: notches, positive away from the user
 };
 
 // What the window calls back. Rectangles have exclusive Right and Bottom.
@@ -78,6 +80,9 @@ public:
   virtual void Place(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
   virtual int32_t ClientWidth() const = 0;
   virtual int32_t ClientHeight() const = 0;
+  // The display scale the desktop asks of applications (on X11 the X resources' Xft.dpi over
+  // 96, else GDK_SCALE), or 0 when it asks none.
+  virtual double SystemScale() const { return 0.0; }
 
   // Marks a rectangle for the next paint (Update or the window system's own exposure).
   virtual void Invalidate(const TRect& rect) = 0;

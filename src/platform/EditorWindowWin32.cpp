@@ -349,6 +349,16 @@ public:
     case WM_MBUTTONUP:
       Mouse(TWindowMouseKind::Up, TMouseButton::Middle, wParam, lParam);
       return 0;
+    case WM_MOUSEWHEEL: {
+      // The wheel's point is on the screen; the delta is in 120ths of a notch.
+      POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ScreenToClient(window, &point);
+      const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+      if (notches != 0)
+        FClient.WindowMouse({TWindowMouseKind::Wheel, TMouseButton::Left,
+                             Shift(GET_KEYSTATE_WPARAM(wParam)), point.x, point.y, notches});
+      return 0;
+    }
     }
     return DefWindowProcW(window, message, wParam, lParam);
   }

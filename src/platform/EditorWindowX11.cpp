@@ -31,6 +31,28 @@ namespace {
 constexpr uint32_t kDoubleClickMs = 500;
 constexpr int kDoubleClickDistance = 4;
 
+// A number at the start of text, or 0.
+double LeadingNumber(const char* text) {
+  char* end = nullptr;
+  const double value = text ? std::strtod(text, &end) : 0.0;
+  return end != text && value > 0.0 && value < 1e4 ? value : 0.0;
+}
+
+// The X resources' Xft.dpi over 96, else GDK_SCALE, else 0.
+double DesktopScale(Display* display) {
+  if (const char* resources = display ? XResourceManagerString(display) : nullptr) {
+    static constexpr char kDpi[] = "Xft.dpi:";
+    for (const char* line = resources; line && *line;) {
+      if (std::strncmp(line, kDpi, sizeof kDpi - 1) == 0)
+        if (const double dpi = LeadingNumber(line + sizeof kDpi - 1); dpi > 0)
+          return dpi / 96.0;
+      line = std::strchr(line, '\n');
+      line = line ? line + 1 : nullptr;
+    }
+  }
+  return LeadingNumber(std::getenv("GDK_SCALE"));
+}
+
 // Our error handler for the span of one method. Traps nest (a method calling another, the
 // client calling in from a callback, several windows) and form a list, so that the handler
 // can tell our displays from the host's; the mutex guards the list against a host thread whose
@@ -209,6 +231,7 @@ public:
 
   int32_t ClientWidth() const override { return FWidth; }
   int32_t ClientHeight() const override { return FHeight; }
+  double SystemScale() const override { return DesktopScale(FDisplay); }
 
   void Invalidate(const TRect& rect) override {
     if (!FGone)
@@ -344,11 +367,16 @@ private:
     return shift;
   }
 
-  // Buttons 1 to 3; the others are the wheel, which the editor does not use.
+  // Buttons 1 to 3; a press of 4 or 5 is a notch of the wheel, up or down.
   void Button(const XButtonEvent& event) {
     static constexpr TMouseButton kButtons[] = {TMouseButton::Left, TMouseButton::Middle,
                                                 TMouseButton::Right};
     static constexpr uint32_t kFlags[] = {sfLeft, sfMiddle, sfRight};
+    if ((event.button == Button4 || event.button == Button5) && event.type == ButtonPress) {
+      FClient.WindowMouse({TWindowMouseKind::Wheel, TMouseButton::Left, Shift(event.state), event.x,
+                           event.y, event.button == Button4 ? 1 : -1});
+      return;
+    }
     if (event.button < Button1 || event.button > Button3)
       return;
     const unsigned index = event.button - Button1;

@@ -174,9 +174,17 @@ void TControl::WndProc(TMessage& message) {
   case msgMButtonUp:
     MouseUp(mbMiddle, shift, p.X, p.Y);
     break;
+  case msgMouseWheel:
+    MouseWheel(shift & 0xFFFF, int16_t(uint16_t(message.WParam >> 16)), p.X, p.Y);
+    break;
   default:
     break;
   }
+}
+
+void TControl::MouseWheel(TShiftState shift, int notches, int x, int y) {
+  if (OnMouseWheel)
+    OnMouseWheel(this, shift, notches, x, y);
 }
 
 void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {

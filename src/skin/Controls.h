@@ -45,6 +45,9 @@ constexpr TMouseButton mbMiddle = TMouseButton::Middle;
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+// Notches of the wheel, positive away from the user.
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int Notches, int X, int Y)>;
 
 // --- messages ----------------------------------------------------------------------------
 
@@ -61,6 +64,7 @@ enum TMessageId : uint32_t {
   msgMButtonDown = 0x0207,
   msgMButtonUp = 0x0208,
   msgMButtonDblClk = 0x0209,
+  msgMouseWheel = 0x020A, // WParam: the shift state, and the notches (signed) in bits 16 to 31
   msgMouseEnter = 0xB013, // the pointer came over a control
   msgMouseLeave = 0xB014, // the pointer left a control
 };
@@ -174,12 +178,14 @@ public:
 
   TMouseEvent OnMouseDown, OnMouseUp;
   TMouseMoveEvent OnMouseMove;
+  TMouseWheelEvent OnMouseWheel;
   TNotifyEvent OnClick, OnDblClick;
 
 protected:
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseWheel(TShiftState shift, int notches, int x, int y);
   virtual void Click();
   virtual void DblClick();
   virtual void VisibleChanged() { Invalidate(); }

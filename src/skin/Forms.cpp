@@ -1,5 +1,7 @@
 #include "skin/Forms.h"
 
+#include "skin/DisplayScale.h"
+
 #include <algorithm>
 
 namespace {
@@ -44,22 +46,45 @@ bool TCustomForm::CreateWindowIn(void* parent, intptr_t hostData) {
   FCaptureControl = nullptr;
   FMouseControl = nullptr;
   FWindow.reset();
-  FWindow = CreateEditorWindow({parent, hostData, Width(), Height()}, *this);
+  FWindow = CreateEditorWindow({parent, hostData, ScreenWidth(), ScreenHeight()}, *this);
   return FWindow != nullptr;
+}
+
+void TCustomForm::SetDisplayScale(double value) {
+  if (value == FDisplayScale || !(value > 0))
+    return;
+  FDisplayScale = value;
+  if (!HasWindow())
+    return;
+  PlaceWindow();
+  FWindow->Invalidate({0, 0, ScreenWidth(), ScreenHeight()});
+}
+
+int TCustomForm::ScreenWidth() const {
+  return ScaledCoordinate(Width(), FDisplayScale);
+}
+
+int TCustomForm::ScreenHeight() const {
+  return ScaledCoordinate(Height(), FDisplayScale);
+}
+
+void TCustomForm::PlaceWindow() {
+  FWindow->Place(ScaledCoordinate(Left(), FDisplayScale), ScaledCoordinate(Top(), FDisplayScale),
+                 ScreenWidth(), ScreenHeight());
 }
 
 void TCustomForm::ShowWindow() {
   if (!HasWindow())
     return;
-  FWindow->Place(Left(), Top(), Width(), Height());
+  PlaceWindow();
   FWindow->Show();
-  FWindow->Invalidate(ClientRect());
+  FWindow->Invalidate({0, 0, ScreenWidth(), ScreenHeight()});
 }
 
 void TCustomForm::SetBounds(int left, int top, int width, int height) {
   TWinControl::SetBounds(left, top, width, height);
   if (HasWindow())
-    FWindow->Place(Left(), Top(), Width(), Height());
+    PlaceWindow();
 }
 
 void TCustomForm::ProcessMessages() {
@@ -74,7 +99,7 @@ void TCustomForm::Update() {
 
 void TCustomForm::InvalidateRect(const TRect& rect) {
   if (HasWindow())
-    FWindow->Invalidate(rect);
+    FWindow->Invalidate(ScaledRect(rect, FDisplayScale));
 }
 
 void TCustomForm::SetCaptureControl(TControl* control) {
@@ -119,7 +144,8 @@ void TCustomForm::StopTimer(uint32_t id) {
     FWindow->StopTimer(id);
 }
 
-void TCustomForm::WindowPaint(const TRect& dirty) {
+void TCustomForm::WindowPaint(const TRect& screenDirty) {
+  const TRect dirty = UnscaledRectCovering(screenDirty, FDisplayScale);
   for (TControl* c : std::vector<TControl*>(Controls())) {
     auto* windowed = dynamic_cast<TWinControl*>(c);
     if (!windowed || !windowed->Visible())
@@ -165,7 +191,8 @@ void TCustomForm::TrackMouse(TControl* target) {
 }
 
 void TCustomForm::WindowMouse(const TWindowMouseEvent& event) {
-  const TPoint point{event.X, event.Y};
+  const TPoint point{UnscaledCoordinate(event.X, FDisplayScale),
+                     UnscaledCoordinate(event.Y, FDisplayScale)};
   TPoint local;
   TControl* under = ControlAtWindowPoint(point, local);
   if (event.Kind == TWindowMouseKind::Leave) {
@@ -195,6 +222,12 @@ void TCustomForm::WindowMouse(const TWindowMouseEvent& event) {
   case TWindowMouseKind::Move:
     Deliver(target, msgMouseMove, event.Shift, point);
     break;
+  case TWindowMouseKind::Wheel: {
+    const int notches = std::clamp(event.Wheel, -32768, 32767);
+    Deliver(target, msgMouseWheel,
+            (event.Shift & 0xFFFF) | (uintptr_t(uint16_t(int16_t(notches))) << 16), point);
+    break;
+  }
   case TWindowMouseKind::Leave:
     break;
   }

@@ -60,6 +60,14 @@ public:
   // leaving no window, when the window system refuses (no display, an invalid parent).
   bool CreateWindowIn(void* parent, intptr_t hostData);
   TEditorWindow* Window() const { return FWindow.get(); }
+  // Screen pixels per unit of the form (DisplayScale.h): the window is the form's bounds times
+  // the scale, paint requests and pointer positions are converted at the window. A change
+  // resizes and repaints the window.
+  double DisplayScale() const { return FDisplayScale; }
+  void SetDisplayScale(double value);
+  // The window's size on the screen.
+  int ScreenWidth() const;
+  int ScreenHeight() const;
   // True from CreateWindowIn until the window system destroys the window or the form dies.
   bool HasWindow() const { return FWindow && FWindow->Alive(); }
   void ShowWindow();
@@ -94,8 +102,10 @@ private:
   TControl* ControlAtWindowPoint(TPoint point, TPoint& local);
   void TrackMouse(TControl* target);
   void Deliver(TControl* control, uint32_t msg, TShiftState shift, TPoint windowPoint);
+  void PlaceWindow();
 
   std::unique_ptr<TEditorWindow> FWindow;
+  double FDisplayScale = 1.0;
   TControl* FCaptureControl = nullptr;
   TControl* FMouseControl = nullptr;
   struct TTimerEntry {

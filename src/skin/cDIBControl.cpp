@@ -1,5 +1,6 @@
 #include "skin/cDIBControl.h"
 
+#include "skin/DisplayScale.h"
 #include "skin/cDIBPanel.h"
 
 #include <algorithm>
@@ -342,19 +343,29 @@ void TCustomDIBControl::PaintEnd() {
     OnPaintEnd(this);
 }
 
-void TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface) {
+TPoint TCustomDIBControl::PaintSize() const {
+  const TRect r = ScaledRect(BoundsRect(), FPaintScale);
+  return {r.Right - r.Left, r.Bottom - r.Top};
+}
+
+void TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface,
+                                  double scale) {
   FSurface = &surface;
-  const int sx = std::max(Left(), 0), sy = std::max(Top(), 0);
-  backBuffer.Draw(sx - Left(), sy - Top(), sx, sy, surface, Height(), Width());
+  FPaintScale = scale;
+  const TRect r = ScaledRect(BoundsRect(), scale);
+  const int sx = std::max(r.Left, 0), sy = std::max(r.Top, 0);
+  backBuffer.Draw(sx - r.Left, sy - r.Top, sx, sy, surface, r.Bottom - r.Top, r.Right - r.Left);
   try {
     PaintStart();
     DrawContent();
     PaintEnd();
   } catch (...) {
     FSurface = nullptr;
+    FPaintScale = 1.0;
     throw;
   }
   surface.SetOpacity(FOpacity);
-  surface.Draw(Left(), Top(), backBuffer);
+  surface.Draw(r.Left, r.Top, backBuffer);
   FSurface = nullptr;
+  FPaintScale = 1.0;
 }

@@ -148,8 +148,14 @@ public:
   // The image this control draws on during a paint.
   TAbstractSuperDIB* Surface() const { return FSurface; }
   // One paint: the part of backBuffer under the control is copied onto surface, the control
-  // draws on it, and the result is drawn back with the control's opacity.
-  void PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface);
+  // draws on it, and the result is drawn back with the control's opacity. At a display scale
+  // the back buffer and the surface are in screen pixels: the control's bounds times scale.
+  void PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface, double scale = 1.0);
+  // During a paint: its display scale, and the image of a link to draw at it.
+  double PaintScale() const { return FPaintScale; }
+  // The control's size on the screen at the paint's scale (its surface's size).
+  TPoint PaintSize() const;
+  TMemoryDIB* PaintImage(const TDIBImageLink& link) const { return link.GetImageFor(FPaintScale); }
   virtual void ExtendDirtyRect(TRect& /*rect*/) {}
   virtual void RequestCancelRepeat() { FCancelRepeat = true; }
 
@@ -191,6 +197,7 @@ private:
   std::vector<std::unique_ptr<TDIBImageLink>> FImageLinks;
   std::vector<std::string> FTemplateProperties;
   TAbstractSuperDIB* FSurface = nullptr;
+  double FPaintScale = 1.0;
   uint8_t FOpacity = 255;
   TCustomDIBImageList* FDIBImageList = nullptr;
   TComponent* FDIBImageListComponent = nullptr;

@@ -1,5 +1,7 @@
 #include "skin/cDIBDial.h"
 
+#include "skin/DisplayScale.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -211,12 +213,17 @@ int32_t TAbstractDIBDial::Radius(const TMemoryDIB& pointer) const {
 }
 
 TRect TAbstractDIBDial::PointerRect() {
-  const int32_t angle = PointerAngle();
   TMemoryDIB* pointer = nullptr;
   if (!FIndexPointer->GetImage(pointer))
     return {};
-  const TPoint pt = PointOnCircle(Width() / 2, Height() / 2, Radius(*pointer), angle);
-  const TPoint s = RotatedSize(pointer->Width() / FPointerNumGlyphs, pointer->Height(),
+  return PointerRectOf(*pointer, {Width(), Height()}, Radius(*pointer));
+}
+
+// The glyph of pointer on a circle of radius around the centre of a control of size.
+TRect TAbstractDIBDial::PointerRectOf(const TMemoryDIB& pointer, TPoint size, int32_t radius) {
+  const int32_t angle = PointerAngle();
+  const TPoint pt = PointOnCircle(size.X / 2, size.Y / 2, radius, angle);
+  const TPoint s = RotatedSize(pointer.Width() / FPointerNumGlyphs, pointer.Height(),
                                FPointerRotate ? angle : 0, 100, 100);
   const int32_t left = pt.X - s.X / 2, top = pt.Y - s.Y / 2;
   return {left, top, left + s.X - 1, top + s.Y - 1};
@@ -231,6 +238,8 @@ int32_t TAbstractDIBDial::PositionFromPoint(int32_t x, int32_t y) {
       v = dy / FVerticalPixelsPerPosition;
     if (MouseLinearSensitivity == mlsHorizontal || MouseLinearSensitivity == mlsBoth)
       v += dx / FHorizontalPixelsPerPosition;
+    if (FDragFine)
+      v /= ShiftDragDivisor;
     return Saturate(std::trunc(v) + FDragStartPosition);
   }
   const int32_t d =
@@ -270,6 +279,7 @@ void TAbstractDIBDial::MouseDown(TMouseButton button, TShiftState shift, int x, 
     return;
   FDragStartPosition = FPosition;
   FDragStartPoint = {x, y};
+  FDragFine = ShiftDragDivisor != 1.0L && (shift & ssShift);
   const int64_t t = PositionFromPoint(x, y);
   switch (HitTest(x, y)) {
   case dhpPointer:
@@ -293,8 +303,14 @@ void TAbstractDIBDial::MouseDown(TMouseButton button, TShiftState shift, int x, 
 
 void TAbstractDIBDial::MouseMove(TShiftState shift, int x, int y) {
   TCustomDIBControl::MouseMove(shift, x, y);
-  if (FDragging)
-    SetPosition(PositionFromPoint(x, y));
+  if (!FDragging)
+    return;
+  if (ShiftDragDivisor != 1.0L && FDragFine != bool(shift & ssShift)) {
+    FDragStartPosition = FPosition;
+    FDragStartPoint = {x, y};
+    FDragFine = !FDragFine;
+  }
+  SetPosition(PositionFromPoint(x, y));
 }
 
 void TAbstractDIBDial::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
@@ -325,15 +341,21 @@ void TAbstractDIBDial::ImageChanged(int, int) {
   Invalidate();
 }
 
+// At a display scale the face and the pointer are the artwork of that scale, on the control's
+// size and the pointer's radius on the screen.
 void TAbstractDIBDial::DrawContent() {
   TCustomDIBControl::DrawContent();
-  TMemoryDIB* image = nullptr;
-  if (!Surface() || !FIndexMain->GetImage(image))
+  TMemoryDIB* image = Surface() ? PaintImage(*FIndexMain) : nullptr;
+  if (!image)
     return;
-  image->Draw(Width() / 2 - image->Width() / 2, Height() / 2 - image->Height() / 2, *Surface());
-  const TRect r = PointerRect();
-  if (!FIndexPointer->GetImage(image))
+  const TPoint size = PaintSize();
+  image->Draw(size.X / 2 - image->Width() / 2, size.Y / 2 - image->Height() / 2, *Surface());
+  TMemoryDIB* pointer = nullptr;
+  if (!FIndexPointer->GetImage(pointer))
     return;
+  const int32_t radius = ScaledCoordinate(Radius(*pointer), PaintScale());
+  image = PaintImage(*FIndexPointer);
+  const TRect r = PointerRectOf(*image, size, radius);
   const int32_t angle = PointerAngle();
   if (FPointerRotate)
     image->SetAngle(angle);

@@ -110,6 +110,9 @@ public:
   void SetVerticalPixelsPerPosition(long double value);
   TDIBDialMouseControlStyle MouseControlStyle = mcsCircular;
   TDIBDialMouseLinearSensitivity MouseLinearSensitivity = mlsBoth;
+  // While Shift is held, a linear drag moves this many times slower (1: Shift changes nothing).
+  // Pressing or releasing Shift mid-drag carries on from where the knob stands.
+  long double ShiftDragDivisor = 1.0L;
   TNotifyEvent OnChange;
 
   bool Dragging() const { return FDragging; }
@@ -140,6 +143,7 @@ protected:
 
 private:
   int32_t Radius(const TMemoryDIB& pointer) const;
+  TRect PointerRectOf(const TMemoryDIB& pointer, TPoint size, int32_t radius);
   void BeginDrag();
   void EndDrag();
 
@@ -158,6 +162,7 @@ private:
   long double FHorizontalPixelsPerPosition = 1.0L;
   long double FVerticalPixelsPerPosition = 1.0L;
   bool FDragging = false;
+  bool FDragFine = false;
   int32_t FDragStartPosition = 0;
   TPoint FDragStartPoint;
 };

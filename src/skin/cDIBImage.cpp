@@ -68,22 +68,24 @@ void TCustomDIBImage::ImageChanged(int, int) {
 }
 
 void TCustomDIBImage::DrawContent() {
-  TMemoryDIB* image = nullptr;
-  if (!Surface() || !FIndexMain->GetImage(image))
+  TMemoryDIB* image = Surface() ? PaintImage(*FIndexMain) : nullptr;
+  if (!image)
     return;
+  // The control's size on the screen.
+  const int width = PaintSize().X, height = PaintSize().Y;
   image->SetAutoSize(true);
   image->SetAngle(FAngle);
   image->SetScale(double(FScale));
   if (FStretch) {
-    image->SetScaleX(Width() * 100 / image->Width());
-    image->SetScaleY(Height() * 100 / image->Height());
+    image->SetScaleX(width * 100 / image->Width());
+    image->SetScaleY(height * 100 / image->Height());
   }
   const TPoint size = RotatedSize(image->Width(), image->Height(), image->Angle(), image->ScaleX(),
                                   image->ScaleY());
   int x = 0, y = 0;
   if (FCenter && !AutoSize()) {
-    x = Width() / 2 - size.X / 2;
-    y = Height() / 2 - size.Y / 2;
+    x = width / 2 - size.X / 2;
+    y = height / 2 - size.Y / 2;
   }
   image->Draw(x, y, *Surface());
 }

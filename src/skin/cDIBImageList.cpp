@@ -172,6 +172,17 @@ bool TCustomDIBImageList::GetImage(int index, TMemoryDIB*& image) {
   return true;
 }
 
+bool TCustomDIBImageList::GetImageFor(int index, double scale, TMemoryDIB*& image) {
+  if (!GetImage(index, image))
+    return false;
+  TMemoryDIB* scaled = scale != 1.0 && ScaledImage ? ScaledImage(index, scale) : nullptr;
+  if (scaled && scaled->HasBuffer()) {
+    FScratch.ShareView(*scaled);
+    image = &FScratch;
+  }
+  return true;
+}
+
 void TCustomDIBImageList::Loaded() {
   for (int i = 0; i < FDIBImages.Count(); ++i) {
     TDIBImagesItem& item = FDIBImages.Items(i);
@@ -237,6 +248,11 @@ void TDIBImageLink::SetDIBIndex(int value) {
 
 bool TDIBImageLink::GetImage(TMemoryDIB*& image) const {
   return FDIBImageList && FDIBImageList->GetImage(FDIBIndex, image);
+}
+
+TMemoryDIB* TDIBImageLink::GetImageFor(double scale) const {
+  TMemoryDIB* image = nullptr;
+  return FDIBImageList && FDIBImageList->GetImageFor(FDIBIndex, scale, image) ? image : nullptr;
 }
 
 bool TDIBImageLink::IsValid() const {

@@ -102,6 +102,12 @@ public:
   // On success image is the list's one scratch image, a view of the item's pixels and
   // attributes; it stays valid until the next GetImage on this list.
   bool GetImage(int index, TMemoryDIB*& image);
+  // As GetImage, for drawing at a display scale: a view of the item's artwork for that scale
+  // where ScaledImage has one (with that artwork's attributes), else of the item itself.
+  bool GetImageFor(int index, double scale, TMemoryDIB*& image);
+  // The artwork of item index drawn for a display scale other than 1, or null when there is
+  // none; unassigned, every scale draws the items themselves.
+  std::function<TMemoryDIB*(int index, double scale)> ScaledImage;
   bool IsValidIndex(int index) const { return index >= 0 && index < FDIBImages.Count(); }
   // To be called when the list has been loaded: retrieves the irLoadOnStart items.
   void Loaded();
@@ -159,6 +165,8 @@ public:
   std::function<void(TDIBImageLink& link, int index, int kind)> OnChange;
 
   bool GetImage(TMemoryDIB*& image) const;
+  // The image to draw at a display scale (see TCustomDIBImageList::GetImageFor), or null.
+  TMemoryDIB* GetImageFor(double scale) const;
   bool IsValid() const;
 
 private:

@@ -1,6 +1,7 @@
 #include "skin/cDIBPanel.h"
 
 #include "platform/WindowImage.h"
+#include "skin/DisplayScale.h"
 #include "skin/Forms.h"
 #include "skin/cDIBControl.h"
 
@@ -18,9 +19,16 @@ TCustomDIBContainer::~TCustomDIBContainer() {
     delete Controls().back();
 }
 
+double TCustomDIBContainer::PaintScale() const {
+  const TCustomForm* form = GetParentForm(this);
+  return form ? form->DisplayScale() : 1.0;
+}
+
 void TCustomDIBContainer::SizeBackBuffer() {
-  if (FBackBuffer.Width() != std::max(Width(), 1) || FBackBuffer.Height() != std::max(Height(), 1))
-    FBackBuffer.SetSize(Width(), Height());
+  const double scale = PaintScale();
+  const int width = ScaledCoordinate(Width(), scale), height = ScaledCoordinate(Height(), scale);
+  if (FBackBuffer.Width() != std::max(width, 1) || FBackBuffer.Height() != std::max(height, 1))
+    FBackBuffer.SetSize(width, height);
 }
 
 void TCustomDIBContainer::SetBounds(int left, int top, int width, int height) {
@@ -52,7 +60,7 @@ void TCustomDIBContainer::Notification(TComponent* component, TOperation operati
 }
 
 void TCustomDIBContainer::PaintBackground(const TRect& dirty) {
-  if (dirty == ClientRect())
+  if (dirty == TRect{0, 0, FBackBuffer.Width(), FBackBuffer.Height()})
     FBackBuffer.Fill(Color);
   else
     FBackBuffer.FillRect(Color, dirty.Left, dirty.Top, dirty.Right - dirty.Left,
@@ -69,24 +77,29 @@ void TCustomDIBContainer::PaintWindow(const TRect& requested) {
     return;
   }
   SizeBackBuffer();
-  FBackBuffer.SetClipRect({dirty.Left, dirty.Top, dirty.Right - 1, dirty.Bottom - 1});
+  const double scale = PaintScale();
+  const TRect screen = ScaledRect(dirty, scale);
+  FBackBuffer.SetClipRect({screen.Left, screen.Top, screen.Right - 1, screen.Bottom - 1});
   if (BeforePaint)
     BeforePaint(this, FBackBuffer);
-  PaintBackground(dirty);
+  PaintBackground(screen);
   for (TControl* c : std::vector<TControl*>(Controls())) {
     auto* control = dynamic_cast<TCustomDIBControl*>(c);
     if (!control || !control->Visible() || IsEmptyRect(IntersectRect(control->BoundsRect(), dirty)))
       continue;
-    FScratchBuffer.SetSize(control->Width(), control->Height());
+    const TRect bounds = ScaledRect(control->BoundsRect(), scale);
+    FScratchBuffer.SetSize(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top);
     FScratchBuffer.ResetAttributes();
-    control->PaintOnto(FBackBuffer, FScratchBuffer);
+    control->PaintOnto(FBackBuffer, FScratchBuffer, scale);
   }
   if (AfterPaint)
     AfterPaint(this, FBackBuffer);
   FBackBuffer.SetClipRect({0, 0, FBackBuffer.Width() - 1, FBackBuffer.Height() - 1});
   TCustomForm* form = GetParentForm(this);
   if (form && form->HasWindow() && FBackBuffer.WindowImage())
-    form->Window()->CopyToScreen(*FBackBuffer.WindowImage(), dirty, WindowOrigin());
+    form->Window()->CopyToScreen(
+        *FBackBuffer.WindowImage(), screen,
+        {ScaledCoordinate(WindowOrigin().X, scale), ScaledCoordinate(WindowOrigin().Y, scale)});
 }
 
 void TCustomDIBContainer::CaptureReleased(TControl* control, TPoint point) {
@@ -126,16 +139,17 @@ void TCustomDIBImageContainer::SetTileMethod(TTileMethod value) {
 }
 
 void TCustomDIBImageContainer::PaintBackground(const TRect& dirty) {
-  TMemoryDIB* image = nullptr;
-  if (!FIndexImage.GetImage(image)) {
+  TMemoryDIB* image = FIndexImage.GetImageFor(PaintScale());
+  if (!image) {
     TCustomDIBContainer::PaintBackground(dirty);
     return;
   }
   TWinDIB& buffer = BackBuffer();
   if (FTileMethod == tmCenter) {
-    if (image->Width() != Width() || image->Height() != Height())
+    const int width = buffer.Width(), height = buffer.Height();
+    if (image->Width() != width || image->Height() != height)
       TCustomDIBContainer::PaintBackground(dirty);
-    image->Draw(Width() / 2 - image->Width() / 2, Height() / 2 - image->Height() / 2, buffer);
+    image->Draw(width / 2 - image->Width() / 2, height / 2 - image->Height() / 2, buffer);
     return;
   }
   const int w = image->Width(), h = image->Height();

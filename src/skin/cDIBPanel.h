@@ -30,7 +30,10 @@ public:
   int TabOrder = 0;
   bool UseDockManager = false;
 
+  // The back buffer holds the client area on the screen: its size times the form's scale.
   TWinDIB& BackBuffer() { return FBackBuffer; }
+  // The form's display scale (1 outside a form).
+  double PaintScale() const;
   TMemoryDIB& ScratchBuffer() { return FScratchBuffer; }
 
   TCustomDIBControl* ActiveControl() const { return FActiveControl; }
@@ -43,7 +46,7 @@ public:
   void CaptureReleased(TControl* control, TPoint point) override;
 
 protected:
-  // Draws what lies under the controls: Color over the dirty rectangle.
+  // Draws what lies under the controls: Color over the dirty rectangle (of the back buffer).
   virtual void PaintBackground(const TRect& dirty);
   void Loaded() override;
   void Notification(TComponent* component, TOperation operation) override;
