@@ -2,6 +2,8 @@
 
 #include "editor/EditorArtwork.h"
 #include "platform/Rounding.h"
+#include "platform/Settings.h"
+#include "skin/DisplayScale.h"
 #include "skin/cDIBData.h"
 
 #include <algorithm>
@@ -62,11 +64,60 @@ void ShowPosition(TDIBDial& dial, int64_t position) {
     dial.SetPosition(int32_t(std::clamp<int64_t>(position, INT32_MIN, INT32_MAX)));
 }
 
+// Each parameter's range, for the wheel's steps: one notch is a hundredth of it, a thousandth
+// with Shift.
+struct TRange {
+  double Min, Max;
+};
+constexpr TRange kRanges[kZintraxParameterCount] = {{50, 750}, {1, 5}, {0, 1}, {0, 1}};
+
+constexpr uint32_t kHoverMs = 500;
+constexpr long double kFineDivisor = 10; // Shift slows a drag to a tenth
+constexpr int kReadoutGap = 3;           // between a control and its read-out
+
+// "Editor Scale" of the settings, or 0.
+double ForcedScale() {
+  try {
+    return ParseDisplayScale(TSettingsStore().ReadString("Editor Scale").c_str());
+  } catch (...) {
+    return 0.0; // an unreadable store forces nothing
+  }
+}
+
 } // namespace
 
 TVSTEditorForm::TVSTEditorForm() : TForm(nullptr) {
   ReadLayout();
   FormCreate(this);
+  FForcedScale = ForcedScale();
+  SetDisplayScale(ChosenScale());
+  DIBImageList->ScaledImage = [this](int index, double scale) {
+    return FArtwork.Picture(TArtworkPicture(index), scale);
+  };
+  ZinGround->AfterPaint = [this](TObject*, TAbstractSuperDIB& buffer) {
+    FReadout.Paint(buffer, DisplayScale(), FArtwork.Picture(apReadout, DisplayScale()));
+  };
+  FHoverTimer = RegisterTimer(*this);
+  for (TCustomDIBControl* c :
+       {static_cast<TCustomDIBControl*>(DistanceDial), static_cast<TCustomDIBControl*>(FeedDial),
+        static_cast<TCustomDIBControl*>(KnobRange)}) {
+    c->OnMouseEnter = [this](TObject* Sender) { HoverEntered(Sender); };
+    c->OnMouseLeave = [this](TObject* Sender) { HoverLeft(Sender); };
+  }
+  for (TDIBDial* d : {DistanceDial, FeedDial}) {
+    d->ShiftDragDivisor = kFineDivisor;
+    d->OnMouseMove = [this](TObject* Sender, TShiftState, int, int) { HoverMoved(Sender); };
+    d->OnMouseWheel = [this](TObject* Sender, TShiftState Shift, int Notches, int, int) {
+      WheelStep(Sender, Shift, Notches);
+    };
+    d->OnDblClick = [this](TObject* Sender) {
+      ResetToDefaults({Sender == DistanceDial ? zpDistance : zpFeeding});
+    };
+  }
+  KnobRange->OnDblClick = [this](TObject*) {
+    ResetToDefaults({zpXAxis, zpYAxis});
+    FPadReset = true;
+  };
 }
 
 TVSTEditorForm::~TVSTEditorForm() {
@@ -75,6 +126,7 @@ TVSTEditorForm::~TVSTEditorForm() {
   } catch (...) {
     // The host's answer to a notice changes nothing here.
   }
+  UnregisterTimer(FHoverTimer);
   DestroyComponents();
 }
 
@@ -211,9 +263,32 @@ void TVSTEditorForm::FormCreate(TObject*) {
   EffectModule = nullptr;
 }
 
+void TVSTEditorForm::SetHostScale(double scale) {
+  FHostScale = scale > 0 ? scale : 0.0;
+  SetDisplayScale(ChosenScale());
+}
+
+double TVSTEditorForm::ChosenScale() const {
+  if (FForcedScale > 0)
+    return NearestDisplayScale(FForcedScale);
+  if (FHostScale > 0)
+    return NearestDisplayScale(FHostScale);
+  if (const double desktop = Window() ? Window()->SystemScale() : 0.0; desktop > 0)
+    return NearestDisplayScale(desktop);
+  return 1.0;
+}
+
+size_t TVSTEditorForm::ImageBytes() const {
+  const auto bytes = [](TAbstractSuperDIB& image) {
+    return size_t(image.Width()) * size_t(image.Height()) * sizeof(TPixel32);
+  };
+  return FArtwork.HeldBytes() + bytes(ZinGround->BackBuffer()) + bytes(ZinGround->ScratchBuffer());
+}
+
 bool TVSTEditorForm::Embed(void* parentWindow, intptr_t hostData) {
   if (!CreateWindowIn(parentWindow, hostData))
     return false;
+  SetDisplayScale(ChosenScale()); // the desktop's scale is known once there is a window
   BorderStyle = bsNone;
   SetBounds(0, 0, Width(), Height());
   ShowWindow();
@@ -247,6 +322,8 @@ void TVSTEditorForm::ParameterChanged(int32_t index) {
   default:
     break;
   }
+  if (FReadoutTarget != rtNone)
+    ShowReadout(FReadoutTarget);
 }
 
 void TVSTEditorForm::ShowParameters() {
@@ -287,36 +364,106 @@ void TVSTEditorForm::FeedDialChange(TObject*) {
     EffectModule->SetParameterValue(zpFeeding, float(v));
 }
 
-// A knob turns while the left button holds it.
+// A knob turns while the left button holds it, its read-out beside it.
 void TVSTEditorForm::DialMouseDown(TObject* Sender, TMouseButton Button, TShiftState, int, int) {
-  if (Button == mbLeft)
-    BeginEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+  if (Button != mbLeft)
+    return;
+  BeginEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+  ShowReadout(TargetOf(Sender));
 }
 
 void TVSTEditorForm::DialMouseUp(TObject* Sender, TMouseButton Button, TShiftState, int, int) {
-  if (Button == mbLeft)
-    EndEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+  if (Button != mbLeft)
+    return;
+  EndEdits({Sender == DistanceDial ? zpDistance : zpFeeding});
+  HideReadout();
+  HoverMoved(Sender);
 }
 
 void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift,
                                         int X, int Y) {
-  if (Button == mbLeft)
+  if (Button == mbLeft) {
     BeginEdits({zpXAxis, zpYAxis});
+    FPadRelative = FPadFine = (Shift & ssShift) != 0;
+    FPadAnchorPoint = {X, Y};
+    if (EffectModule) {
+      FPadAnchorX = EffectModule->GetParameterValue(zpXAxis);
+      FPadAnchorY = EffectModule->GetParameterValue(zpYAxis);
+    }
+    ShowReadout(rtPad);
+  }
   KnobRangeMouseMove(Sender, Shift, X, Y);
   Knob->SetOpacity(175);
 }
 
-void TVSTEditorForm::KnobRangeMouseMove(TObject*, TShiftState Shift, int X, int Y) {
-  if (Shift != ssLeft || !EffectModule)
+void TVSTEditorForm::KnobRangeMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
+  if (!(Shift & ssLeft))
+    HoverMoved(Sender);
+  if ((Shift & ~ssShift) != ssLeft || !EffectModule || FPadReset || MovePadRelative(Shift, X, Y))
     return;
   EffectModule->SetParameterValue(zpXAxis, AxisOfPoint(X, KnobRange->Width()));
   EffectModule->SetParameterValue(zpYAxis, AxisOfPoint(Y, KnobRange->Height()));
 }
 
-void TVSTEditorForm::KnobRangeMouseUp(TObject*, TMouseButton Button, TShiftState, int, int) {
-  if (Button == mbLeft)
+// Once Shift is pressed or released during a pad drag, the puck follows the pointer's movement
+// from where it stood at that moment, at a tenth of it while Shift is held. False while the drag
+// is plain: the puck then goes to the pointer.
+bool TVSTEditorForm::MovePadRelative(TShiftState Shift, int X, int Y) {
+  const bool fine = (Shift & ssShift) != 0;
+  if (fine != FPadFine) {
+    FPadAnchorPoint = {X, Y};
+    FPadAnchorX = EffectModule->GetParameterValue(zpXAxis);
+    FPadAnchorY = EffectModule->GetParameterValue(zpYAxis);
+    FPadFine = fine;
+    FPadRelative = true;
+  }
+  if (!FPadRelative)
+    return false;
+  const double speed = fine ? 1.0 / double(kFineDivisor) : 1.0;
+  const auto axis = [speed](float anchor, int moved, int extent) {
+    return float(std::clamp(double(anchor) + moved * speed / extent, 0.0, 1.0));
+  };
+  EffectModule->SetParameterValue(zpXAxis,
+                                  axis(FPadAnchorX, X - FPadAnchorPoint.X, KnobRange->Width()));
+  EffectModule->SetParameterValue(zpYAxis,
+                                  axis(FPadAnchorY, Y - FPadAnchorPoint.Y, KnobRange->Height()));
+  return true;
+}
+
+void TVSTEditorForm::KnobRangeMouseUp(TObject* Sender, TMouseButton Button, TShiftState, int, int) {
+  if (Button == mbLeft) {
     EndEdits({zpXAxis, zpYAxis});
+    FPadRelative = FPadFine = FPadReset = false;
+    HideReadout();
+    HoverMoved(Sender);
+  }
   Knob->SetOpacity(255);
+}
+
+// One gesture per notch, each a hundredth of the range (a thousandth with Shift).
+void TVSTEditorForm::WheelStep(TObject* Sender, TShiftState Shift, int Notches) {
+  const int32_t index = Sender == DistanceDial ? zpDistance : zpFeeding;
+  if (!EffectModule || FEditing[size_t(index)])
+    return;
+  const TRange& range = kRanges[index];
+  const double step = (range.Max - range.Min) * ((Shift & ssShift) ? 0.001 : 0.01);
+  for (int notch = 0; notch < std::abs(Notches); ++notch) {
+    const double value =
+        std::clamp(double(EffectModule->GetParameterValue(index)) + (Notches > 0 ? step : -step),
+                   range.Min, range.Max);
+    BeginEdits({index});
+    EffectModule->SetParameterValue(index, float(value));
+    EndEdits({index});
+  }
+}
+
+// A double-click: the parameters go to their defaults inside the gesture of the press.
+void TVSTEditorForm::ResetToDefaults(std::initializer_list<int32_t> parameters) {
+  if (!EffectModule)
+    return;
+  BeginEdits(parameters);
+  for (int32_t index : parameters)
+    EffectModule->SetParameterValue(index, EffectModule->DefaultValue(index));
 }
 
 void TVSTEditorForm::BeginEdits(std::initializer_list<int32_t> parameters) {
@@ -337,4 +484,101 @@ void TVSTEditorForm::EndEdits(std::initializer_list<int32_t> parameters) {
 
 void TVSTEditorForm::EndAllEdits() {
   EndEdits({zpDistance, zpFeeding, zpXAxis, zpYAxis});
+}
+
+// --- the read-out --------------------------------------------------------------------------
+
+TVSTEditorForm::TReadoutTarget TVSTEditorForm::TargetOf(TObject* control) const {
+  if (control == DistanceDial)
+    return rtDistance;
+  if (control == FeedDial)
+    return rtFeeding;
+  return control == KnobRange ? rtPad : rtNone;
+}
+
+bool TVSTEditorForm::Holding() const {
+  return std::find(FEditing.begin(), FEditing.end(), true) != FEditing.end();
+}
+
+void TVSTEditorForm::HoverEntered(TObject* Sender) {
+  FHoverTarget = TargetOf(Sender);
+  if (!Holding())
+    StartTimer(FHoverTimer, kHoverMs);
+}
+
+void TVSTEditorForm::HoverLeft(TObject* Sender) {
+  if (FHoverTarget == TargetOf(Sender))
+    FHoverTarget = rtNone;
+  StopTimer(FHoverTimer);
+  if (!Holding())
+    HideReadout();
+}
+
+// The pointer moves over a control without holding it: the read-out waits for it to rest.
+void TVSTEditorForm::HoverMoved(TObject* Sender) {
+  if (Holding() || FHoverTarget != TargetOf(Sender) || FReadoutTarget == FHoverTarget)
+    return;
+  StartTimer(FHoverTimer, kHoverMs);
+}
+
+void TVSTEditorForm::FormTimerTick() {
+  StopTimer(FHoverTimer);
+  if (!Holding() && FHoverTarget != rtNone)
+    ShowReadout(FHoverTarget);
+}
+
+// The value as the host shows it, on a plate beside the knob (right of Distance, left of
+// Feeding, over their labels) or inside the pad on the half the puck is not in.
+void TVSTEditorForm::ShowReadout(TReadoutTarget target) {
+  if (!EffectModule || target == rtNone)
+    return;
+  const auto value = [this](int32_t index, int decimals) {
+    std::string text = FixedText(EffectModule->GetParameterValue(index), decimals);
+    const std::string label = EffectModule->ParamLabel(index);
+    return label.empty() ? text : text + " " + label;
+  };
+  std::string text;
+  TPoint place;
+  const TRect pad = KnobRange->BoundsRect();
+  switch (target) {
+  case rtDistance: {
+    text = value(zpDistance, 1);
+    const TRect knob = DistanceDial->BoundsRect();
+    place = {knob.Right + kReadoutGap, (knob.Top + knob.Bottom - TEditorReadout::Size(text).Y) / 2};
+    break;
+  }
+  case rtFeeding: {
+    text = value(zpFeeding, 2);
+    const TRect knob = FeedDial->BoundsRect();
+    const TPoint size = TEditorReadout::Size(text);
+    place = {knob.Left - kReadoutGap - size.X, (knob.Top + knob.Bottom - size.Y) / 2};
+    break;
+  }
+  case rtPad:
+  case rtNone: {
+    text = "X " + FixedText(EffectModule->GetParameterValue(zpXAxis), 2) + "  Y " +
+           FixedText(EffectModule->GetParameterValue(zpYAxis), 2);
+    const TPoint size = TEditorReadout::Size(text);
+    const bool puckBelow = Knob->Top() + Knob->Height() / 2 > (pad.Top + pad.Bottom) / 2;
+    place = {(pad.Left + pad.Right - size.X) / 2,
+             puckBelow ? pad.Top + kReadoutGap : pad.Bottom - kReadoutGap - size.Y};
+    break;
+  }
+  }
+  const TRect before = FReadout.Bounds();
+  if (FReadout.Visible() && FReadout.Text() == text && before.Left == place.X &&
+      before.Top == place.Y)
+    return;
+  FReadout.Show(std::move(text), place);
+  FReadoutTarget = target;
+  ZinGround->InvalidateRect(UnionRect(before, FReadout.Bounds()));
+}
+
+void TVSTEditorForm::HideReadout() {
+  if (!FReadout.Visible())
+    return;
+  const TRect before = FReadout.Bounds();
+  FReadout.Hide();
+  FReadoutTarget = rtNone;
+  ZinGround->InvalidateRect(before);
 }

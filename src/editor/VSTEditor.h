@@ -4,6 +4,8 @@
 // knobs and the pad into parameter values, and the parameter values back into what they show.
 #pragma once
 
+#include "editor/EditorArtworkSet.h"
+#include "editor/EditorReadout.h"
 #include "effect/ZintraxParameters.h"
 #include "framework/DEditorForm.h"
 #include "framework/DEditorParameters.h"
@@ -17,7 +19,10 @@
 #include <array>
 #include <initializer_list>
 
-class TVSTEditorForm : public TForm, public TCustomEditorForm {
+// Beyond its layout, the editor shows at the host's display scale from artwork drawn for it,
+// shows a read-out of the value while a control is held or the pointer rests on one, turns a
+// tenth as fast with Shift held, steps a knob by the wheel and resets a control by double-click.
+class TVSTEditorForm : public TForm, public TCustomEditorForm, private TFormTimerClient {
 public:
   // Reads the layout (no knob change event fires while it is read), then runs FormCreate.
   TVSTEditorForm();
@@ -40,8 +45,9 @@ public:
   // TCustomEditorForm
   bool Embed(void* parentWindow, intptr_t hostData) override;
   void* WindowHandle() const override { return Window() ? Window()->NativeHandle() : nullptr; }
-  int ClientWidth() const override { return TForm::ClientWidth(); }
-  int ClientHeight() const override { return TForm::ClientHeight(); }
+  int ClientWidth() const override { return ScreenWidth(); }
+  int ClientHeight() const override { return ScreenHeight(); }
+  void SetHostScale(double scale) override;
   void Invalidate() override { TForm::Invalidate(); }
   void ProcessMessages() override { TForm::ProcessMessages(); }
   void Update() override { TForm::Update(); }
@@ -51,6 +57,13 @@ public:
 
   // TEditorWindowClient: a window lost in the middle of a drag ends its gestures.
   void WindowDestroyed() override;
+
+  // The scale in use: "Editor Scale" of the settings when it holds one, else the host's, else
+  // the desktop's, rounded to a scale the artwork is drawn for.
+  double ChosenScale() const;
+  const TEditorReadout& Readout() const { return FReadout; }
+  // The bytes of the pictures the editor holds: the artwork of its scale and its buffers.
+  size_t ImageBytes() const;
 
 private:
   void ReadLayout();
@@ -68,7 +81,38 @@ private:
   void EndEdits(std::initializer_list<int32_t> parameters);
   void EndAllEdits();
 
+  // The finer gestures: a pad drag that follows the pointer's movement (at a tenth with Shift)
+  // once Shift changed during it, the wheel's steps and the reset to the defaults.
+  bool MovePadRelative(TShiftState Shift, int X, int Y);
+  void WheelStep(TObject* Sender, TShiftState Shift, int Notches);
+  void ResetToDefaults(std::initializer_list<int32_t> parameters);
+
+  // The read-out follows one control: the knob or pad under the pointer or held.
+  enum TReadoutTarget { rtNone, rtDistance, rtFeeding, rtPad };
+  TReadoutTarget TargetOf(TObject* control) const;
+  void HoverEntered(TObject* Sender);
+  void HoverLeft(TObject* Sender);
+  void HoverMoved(TObject* Sender);
+  void ShowReadout(TReadoutTarget target);
+  void HideReadout();
+  void FormTimerTick() override;
+  bool Holding() const;
+
   // While set, controls moved to show a value do not write it back.
   bool FShowingValues = false;
   std::array<bool, kZintraxParameterCount> FEditing{};
+
+  double FHostScale = 0.0;
+  double FForcedScale = 0.0;
+  TEditorArtworkSet FArtwork;
+  TEditorReadout FReadout;
+  TReadoutTarget FReadoutTarget = rtNone;
+  TReadoutTarget FHoverTarget = rtNone;
+  uint32_t FHoverTimer = 0;
+
+  TPoint FPadAnchorPoint;
+  float FPadAnchorX = 0.0f, FPadAnchorY = 0.0f;
+  bool FPadRelative = false; // Shift changed during this pad drag
+  bool FPadFine = false;
+  bool FPadReset = false; // the pad was reset by this press: it ignores the rest of it
 };

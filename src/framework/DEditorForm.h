@@ -14,8 +14,13 @@ public:
   // The window system's handle of the editor's own window (an X11 Window id, an HWND), or null
   // while there is none.
   virtual void* WindowHandle() const { return nullptr; }
+  // The window's size on the screen, in pixels (the editor's size times its display scale).
   virtual int ClientWidth() const = 0;
   virtual int ClientHeight() const = 0;
+  // The host's display scale for the editor (screen pixels per pixel of the editor's design),
+  // or 0 when the host says none. Given before Embed and whenever the host changes it; the
+  // window takes its new size at once (ClientWidth and ClientHeight report it).
+  virtual void SetHostScale(double /*scale*/) {}
   // Asks the window system to repaint the whole window.
   virtual void Invalidate() = 0;
   // The window system's share of an idle call: first the queued input, exposure and timers,

@@ -14,8 +14,11 @@ public:
   // change events, which end in the editor's ParameterChanged; a call made while another one is
   // in progress is ignored.
   virtual void SetParameterValue(int32_t index, float value) = 0;
-  // The text a host shows for the current value.
+  // The text a host shows for the current value, and the unit it shows after it.
   virtual std::string ParamDisplay(int32_t index) const = 0;
+  virtual std::string ParamLabel(int32_t index) const = 0;
+  // The value the host formats announce as the parameter's default: the first program's.
+  virtual float DefaultValue(int32_t index) const = 0;
   // The user takes hold of the control of parameter index, and lets go of it: the host hears
   // of both (audioMasterBeginEdit, audioMasterEndEdit), so that it can record touch automation
   // between them. Every BeginEdit is followed by one EndEdit of the same index.

@@ -289,6 +289,7 @@ bool TCustomVST1Module::EditOpen(void* parentWindow, VstIntPtr hostData) {
     FEditorThread.store({}, std::memory_order_relaxed);
     return false;
   }
+  gui->SetHostScale(FEditorScale);
   if (!gui->Embed(parentWindow, hostData)) {
     FEditorThread.store({}, std::memory_order_relaxed);
     return false;
@@ -299,6 +300,15 @@ bool TCustomVST1Module::EditOpen(void* parentWindow, VstIntPtr hostData) {
     for (int32_t i = 0; i < numParams(); ++i)
       OnParameterChange(this, i, GetParameterValue(i));
   return true;
+}
+
+bool TCustomVST1Module::SetEditorScale(double scale) {
+  FEditorScale = scale > 0 && scale < 16 ? scale : 0.0;
+  if (!FEditorForm)
+    return false;
+  const int width = FEditorForm->ClientWidth(), height = FEditorForm->ClientHeight();
+  FEditorForm->SetHostScale(FEditorScale);
+  return width != FEditorForm->ClientWidth() || height != FEditorForm->ClientHeight();
 }
 
 void TCustomVST1Module::EditClose() {

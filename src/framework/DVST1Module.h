@@ -186,6 +186,10 @@ public:
   // the last effEditOpen or effEditIdle while an editor is open. Safe from any thread.
   bool IsEditorThread() const;
   const ERect& EditorRect() const { return FEditorRect; }
+  // The display scale the host asks for (0: none), kept for editors opened later; an open
+  // editor takes it at once. True when the open editor's size changed.
+  bool SetEditorScale(double scale);
+  double EditorScale() const { return FEditorScale; }
   bool EditorNeedsUpdate() const { return FEditorNeedsUpdate.load(std::memory_order_relaxed); }
   virtual void UpdateEditor(); // asks for a repaint on the next idle call
   // Tells the open editor that parameter index changed: at once on the editor's thread. A
@@ -222,6 +226,8 @@ private:
     float GetParameterValue(int32_t index) const override;
     void SetParameterValue(int32_t index, float value) override;
     std::string ParamDisplay(int32_t index) const override;
+    std::string ParamLabel(int32_t index) const override;
+    float DefaultValue(int32_t index) const override;
     bool BeginEdit(int32_t index) override;
     bool EndEdit(int32_t index) override;
 
@@ -283,6 +289,7 @@ private:
   std::unique_ptr<TCustomEditorForm> FEditorForm;
   std::atomic<std::thread::id> FEditorThread{};
   ERect FEditorRect{};
+  double FEditorScale = 0.0;
   std::atomic<bool> FEditorNeedsUpdate{false};
   std::atomic<bool> FEditorBehind{false}; // parameters changed on another thread
 

@@ -77,6 +77,16 @@ std::string TCustomVST1Module::TEditorSide::ParamDisplay(int32_t index) const {
   return FModule.ParamDisplay(index);
 }
 
+std::string TCustomVST1Module::TEditorSide::ParamLabel(int32_t index) const {
+  return FModule.ParamLabel(index);
+}
+
+float TCustomVST1Module::TEditorSide::DefaultValue(int32_t index) const {
+  if (!FModule.FPrograms.ValidIndex(0) || index < 0 || index >= FModule.numParams())
+    return FModule.GetParameterValue(index);
+  return FModule.FPrograms[0].Parameter(index);
+}
+
 bool TCustomVST1Module::TEditorSide::BeginEdit(int32_t index) {
   const bool answered = FModule.BeginEdit(index);
   if (!FModule.FEditorListener)

@@ -11,6 +11,10 @@ namespace {
 // Longest text read from the host where it hands over a zero-terminated text.
 constexpr std::size_t kMaxHostTextRead = 256;
 
+// effVendorSpecific's index and value for "the editor's content scale is opt".
+constexpr VstIntPtr kScaleVendor = 0x50726553;         // 'PreS'
+constexpr VstIntPtr kContentScaleRequest = 0x41654373; // 'AeCs'
+
 struct TCanDoText {
   const char* text;
   TVstCanDo member;
@@ -184,6 +188,12 @@ VstIntPtr TCustomVST2Module::Dispatcher(int32_t opcode, int32_t index, VstIntPtr
   case effGetVendorVersion:
     return VendorVersion;
   case effVendorSpecific:
+    if (index == kScaleVendor && value == kContentScaleRequest) {
+      // Some hosts give the editor's display scale this way, before or after it opens.
+      if (SetEditorScale(opt) && EditorForm())
+        SizeWindow(EditorForm()->ClientWidth(), EditorForm()->ClientHeight());
+      return 1;
+    }
     return OnVendorSpecific ? OnVendorSpecific(this, index, value, ptr, opt) : 0;
   case effCanDo:
     if (!ptr)
