@@ -14,8 +14,9 @@
 namespace zhost {
 
 Lv2Editor::Lv2Editor(const Lv2Description& plugin, UridMap& urids, void* display,
-                     unsigned long parent, float sampleRate, LV2_Handle instance, Host host)
-    : FHost(std::move(host)), FSampleRate(sampleRate) {
+                     unsigned long parent, float sampleRate, LV2_Handle instance, Host host,
+                     float scale)
+    : FHost(std::move(host)), FSampleRate(sampleRate), FScale(scale) {
   const auto& ui = plugin.X11Ui();
   if (!ui)
     throw HostError(plugin.Location() + ": the plug-in has no X11 UI");
@@ -36,6 +37,8 @@ Lv2Editor::Lv2Editor(const Lv2Description& plugin, UridMap& urids, void* display
        &FSampleRate},
       {LV2_OPTIONS_INSTANCE, 0, urids.Map(LV2_UI__updateRate), sizeof(float), floatType,
        &FUpdateRate},
+      {LV2_OPTIONS_INSTANCE, 0, FScale > 0 ? urids.Map(LV2_UI__scaleFactor) : 0, sizeof(float),
+       floatType, &FScale},
       {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
   };
   std::vector<LV2_Feature> features = {

@@ -22,10 +22,11 @@ public:
   };
 
   // Loads the UI's binary and instantiates the UI in parent (an X11 Window on display);
-  // instance is the plug-in instance's handle for instance access, or null. Throws HostError
-  // when the plug-in has no X11 UI or the UI cannot be loaded or made.
+  // instance is the plug-in instance's handle for instance access, or null; a scale above 0 is
+  // offered as the ui:scaleFactor option. Throws HostError when the plug-in has no X11 UI or
+  // the UI cannot be loaded or made.
   Lv2Editor(const Lv2Description& plugin, UridMap& urids, void* display, unsigned long parent,
-            float sampleRate, LV2_Handle instance, Host host);
+            float sampleRate, LV2_Handle instance, Host host, float scale = 0.0f);
   // Cleans the UI up and unloads its binary.
   ~Lv2Editor();
   Lv2Editor(const Lv2Editor&) = delete;
@@ -49,6 +50,7 @@ private:
   Host FHost;
   float FSampleRate;
   float FUpdateRate = 30.0f;
+  float FScale = 0.0f;
   std::unique_ptr<Lv2Binary> FLibrary;
   const LV2UI_Descriptor* FDescriptor = nullptr;
   LV2UI_Handle FHandle = nullptr;

@@ -99,9 +99,15 @@ public:
   explicit Vst3Frame(bool withRunLoop = true) : FWithRunLoop(withRunLoop) {}
   ~Vst3Frame() override;
   vst3::tresult VST3_CALL queryInterface(const char* iid, void** obj) override;
-  vst3::tresult VST3_CALL resizeView(vst3::IPlugView*, vst3::ViewRect*) override {
-    return vst3::kResultFalse;
+  // Takes the size the view asks for and tells the view, as a host's frame does.
+  vst3::tresult VST3_CALL resizeView(vst3::IPlugView* view, vst3::ViewRect* size) override {
+    if (!view || !size)
+      return vst3::kInvalidArgument;
+    Resizes.push_back(*size);
+    return view->onSize(size);
   }
+  // Every size a view asked for, in order.
+  std::vector<vst3::ViewRect> Resizes;
   vst3::tresult VST3_CALL registerEventHandler(vst3::IEventHandler* handler, int fd) override;
   vst3::tresult VST3_CALL unregisterEventHandler(vst3::IEventHandler* handler) override;
   vst3::tresult VST3_CALL registerTimer(vst3::ITimerHandler* handler,

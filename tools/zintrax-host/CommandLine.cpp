@@ -2,6 +2,7 @@
 
 #include "hosting/Arguments.h"
 #include "hosting/Errors.h"
+#include "hosting/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,12 +65,25 @@ bool ParseInstanceOption(const std::string& arg, ArgumentReader& reader, Options
   return true;
 }
 
+// --scale, for the commands that open the editor.
+template <class Options>
+bool ParseEditorOption(const std::string& arg, ArgumentReader& reader, Options& options) {
+  if (arg != "--scale")
+    return ParseInstanceOption(arg, reader, options);
+  const std::string text = reader.Value(arg);
+  const std::optional<double> scale = ParseNumber(text);
+  if (!scale || !(*scale >= 0.5 && *scale <= 4.0))
+    throw UsageError("--scale needs a display scale from 0.5 to 4, not '" + text + "'");
+  options.scale = *scale;
+  return true;
+}
+
 SnapshotOptions ParseSnapshot(ArgumentReader& reader) {
   SnapshotOptions options;
   std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (TakePlugin("snapshot", arg, reader, plugin) || ParseInstanceOption(arg, reader, options))
+    if (TakePlugin("snapshot", arg, reader, plugin) || ParseEditorOption(arg, reader, options))
       continue;
     if (arg == "--out")
       options.out = reader.Value(arg);
@@ -89,7 +103,7 @@ EditOptions ParseEdit(ArgumentReader& reader) {
   std::optional<std::string> plugin;
   while (!reader.Done()) {
     const std::string arg = reader.Next();
-    if (!TakePlugin("edit", arg, reader, plugin) && !ParseInstanceOption(arg, reader, options))
+    if (!TakePlugin("edit", arg, reader, plugin) && !ParseEditorOption(arg, reader, options))
       throw UsageError("edit: unknown argument " + arg);
   }
   options.plugin = PluginOrDefault(plugin);
@@ -170,9 +184,12 @@ Usage:
   zintrax-host render --out FILE [PLUGIN] [options]
       Renders audio through the plug-in into FILE (.wav, .flac, .aiff).
   zintrax-host snapshot --out FILE.png [PLUGIN] [--program P] [--param N=V] [--idle MS]
+                        [--scale S]
       Opens the plug-in's editor in a window, idles it for MS milliseconds (default 500) and
       writes the window's picture. Without DISPLAY it starts a private Xvfb for the picture.
-  zintrax-host edit [PLUGIN] [--program P] [--param N=V]
+      --scale gives the editor the display scale S (1, 1.5, 2, 2.5, 3 for Zintrax) the way
+      hosts of the plug-in's format do; without it the editor takes the desktop's.
+  zintrax-host edit [PLUGIN] [--program P] [--param N=V] [--scale S]
       Opens the plug-in's editor in a window of its own on your display and prints every
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.

@@ -34,6 +34,7 @@ struct EditorSettings {
   std::string plugin;
   std::optional<std::string> program;
   std::vector<std::pair<std::string, std::string>> params;
+  double scale = 0.0; // the display scale the host gives the editor; 0 gives none
 };
 
 struct SnapshotOptions : EditorSettings {

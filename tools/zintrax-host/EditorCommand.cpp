@@ -56,6 +56,7 @@ public:
     if (onEdited)
       FPlugin->onParameterEdited = [this, onEdited](int32_t index) { onEdited(*FPlugin, index); };
     FPlugin->Open(44100.0f, 1024);
+    FPlugin->editorScale = settings.scale;
     Apply(settings, *FPlugin);
     const auto [width, height] = FPlugin->EditorSize();
     if (width > 0 && height > 0)

@@ -69,6 +69,9 @@ public:
 
   // Called with the index of a parameter the editor changed, as the change arrives.
   std::function<void(int32_t index)> onParameterEdited;
+  // The display scale the host gives the editor when it opens, through the format's own way of
+  // saying it; 0 says none.
+  double editorScale = 0.0;
 };
 
 // Loads what the user named, in the format its name says (hosting/PluginFormat.h). Throws

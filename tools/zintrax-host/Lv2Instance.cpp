@@ -134,8 +134,9 @@ bool Lv2Instance::OpenEditor(void* display, unsigned long window) {
         onParameterEdited(int32_t(i));
     }
   };
-  FEditor = std::make_unique<Lv2Editor>(Description(), FLibrary.Urids(), display, window,
-                                        FEffect->Rate(), FEffect->Handle(), std::move(host));
+  FEditor =
+      std::make_unique<Lv2Editor>(Description(), FLibrary.Urids(), display, window, FEffect->Rate(),
+                                  FEffect->Handle(), std::move(host), float(editorScale));
   FEditorSize = FEditor->Size();
   // A host tells a new UI every control's value.
   for (size_t c = 0; c < FLibrary.Controls().size(); ++c)

@@ -292,6 +292,11 @@ std::pair<int, int> Vst2Instance::EditorSize() const {
 }
 
 bool Vst2Instance::OpenEditor(void* display, unsigned long window) {
+  constexpr int32_t kScaleVendor = 0x50726553;           // 'PreS'
+  constexpr VstIntPtr kContentScaleRequest = 0x41654373; // 'AeCs'
+  if (editorScale > 0)
+    FEffect.Dispatch(effVendorSpecific, kScaleVendor, kContentScaleRequest, nullptr,
+                     float(editorScale));
   FEditorOpen = FEffect.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
                                  reinterpret_cast<void*>(window)) != 0;
   return FEditorOpen;

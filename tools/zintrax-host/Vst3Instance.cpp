@@ -221,6 +221,9 @@ bool Vst3Instance::OpenEditor(void*, unsigned long window) {
     return false;
   FFrame = TRef<Vst3Frame>::Adopt(new Vst3Frame);
   FView->setFrame(FFrame.get());
+  if (editorScale > 0)
+    if (const auto scaling = Query<IPlugViewContentScaleSupport>(FView.get()))
+      scaling->setContentScaleFactor(float(editorScale));
   if (FView->attached(reinterpret_cast<void*>(uintptr_t(window)), kPlatformTypeX11EmbedWindowID) !=
       kResultOk) {
     FView->setFrame(nullptr);

@@ -1,5 +1,7 @@
 #include "formats/common/ModuleAdapter.h"
 
+#include "skin/DisplayScale.h"
+
 #include "effect/Zintrax.h"
 #include "framework/DFloatingPoint.h"
 #include "framework/DVstUtils.h"
@@ -283,6 +285,17 @@ void* TModuleAdapter::EditorWindow() const {
 int TModuleAdapter::EditorEventDescriptor() const {
   const TCustomEditorForm* form = FEditorOpen ? FModule->EditorForm() : nullptr;
   return form ? form->EventDescriptor() : -1;
+}
+
+bool TModuleAdapter::SetEditorScale(double scale) {
+  bool resized = false;
+  Guarded([&] { resized = FModule->SetEditorScale(scale); });
+  return resized && FEditorOpen;
+}
+
+double TModuleAdapter::EditorScale() const {
+  const double scale = FModule->EditorScale();
+  return NearestDisplayScale(scale > 0 ? scale : 1.0);
 }
 
 int32_t TModuleAdapter::EditorWidth() const {

@@ -99,6 +99,11 @@ public:
   int EditorEventDescriptor() const;
   int32_t EditorWidth() const;
   int32_t EditorHeight() const;
+  // The host's display scale for the editor (0: none); an open editor takes it at once. True
+  // when the open editor's size changed (the host should be asked for the new size).
+  bool SetEditorScale(double scale);
+  // The scale the editor takes now (or would take when opened): 1 to 3.
+  double EditorScale() const;
 
 private:
   class TListener;

@@ -127,8 +127,10 @@ TLv2Bundle Lv2BundleText(const TModuleDescription& d, const std::string& dspBina
   if (d.HasEditor)
     out << "\n"
         << ui << "\n  a ui:X11UI ;\n  lv2:requiredFeature ui:idleInterface , ui:parent ;\n"
-        << "  lv2:optionalFeature ui:touch , ui:resize , ui:noUserResize ;\n"
-        << "  lv2:extensionData ui:idleInterface .\n";
+        << "  lv2:optionalFeature ui:touch , ui:resize , ui:noUserResize , opts:options , urid:map "
+           ";\n"
+        << "  opts:supportedOption ui:scaleFactor ;\n"
+        << "  lv2:extensionData ui:idleInterface , opts:interface .\n";
   bundle.Plugin = out.str();
 
   std::ostringstream presets;

@@ -6,8 +6,11 @@
 #include "formats/common/ModuleAdapter.h"
 #include "formats/lv2/Lv2Ports.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cstring>
 #include <memory>
@@ -20,7 +23,33 @@ struct TLv2Ui {
   LV2UI_Write_Function Write = nullptr;
   LV2UI_Controller Controller = nullptr;
   const LV2UI_Touch* Touch = nullptr;
+  const LV2UI_Resize* Resize = nullptr;
+  LV2_URID ScaleFactor = 0; // ui:scaleFactor, when the host maps URIs
+  LV2_URID Float = 0;
+
+  // The host's scale among options; true when one was found.
+  bool TakeScale(const LV2_Options_Option* options);
+  // Tells the host the editor's size.
+  void AnnounceSize() const;
 };
+
+bool TLv2Ui::TakeScale(const LV2_Options_Option* options) {
+  bool found = false;
+  for (const LV2_Options_Option* o = options; ScaleFactor && o && o->key; ++o)
+    if (o->key == ScaleFactor && o->type == Float && o->size == sizeof(float) && o->value) {
+      float scale;
+      std::memcpy(&scale, o->value, sizeof scale);
+      if (Adapter.SetEditorScale(scale))
+        AnnounceSize();
+      found = true;
+    }
+  return found;
+}
+
+void TLv2Ui::AnnounceSize() const {
+  if (Resize && Resize->ui_resize)
+    Resize->ui_resize(Resize->handle, Adapter.EditorWidth(), Adapter.EditorHeight());
+}
 
 const void* Feature(const LV2_Feature* const* features, const char* uri) {
   for (int i = 0; features && features[i]; ++i)
@@ -43,6 +72,13 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*,
     ui->Write = write;
     ui->Controller = controller;
     ui->Touch = static_cast<const LV2UI_Touch*>(Feature(features, LV2_UI__touch));
+    ui->Resize = static_cast<const LV2UI_Resize*>(Feature(features, LV2_UI__resize));
+    if (const auto* map = static_cast<const LV2_URID_Map*>(Feature(features, LV2_URID__map));
+        map && map->map) {
+      ui->ScaleFactor = map->map(map->handle, LV2_UI__scaleFactor);
+      ui->Float = map->map(map->handle, LV2_ATOM__Float);
+    }
+    ui->TakeScale(static_cast<const LV2_Options_Option*>(Feature(features, LV2_OPTIONS__options)));
     TLv2Ui* self = ui.get();
     self->Adapter.Notices.ParameterChanged = [self](int32_t index, float value) {
       self->Write(self->Controller, self->Layout.FirstControl() + static_cast<uint32_t>(index),
@@ -61,10 +97,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*,
     if (!self->Adapter.OpenEditor(parent))
       return nullptr;
     *widget = self->Adapter.EditorWindow();
-    if (const auto* resize = static_cast<const LV2UI_Resize*>(Feature(features, LV2_UI__resize)))
-      if (resize->ui_resize)
-        resize->ui_resize(resize->handle, self->Adapter.EditorWidth(),
-                          self->Adapter.EditorHeight());
+    self->AnnounceSize();
     return ui.release();
   } catch (...) {
     return nullptr;
@@ -100,8 +133,26 @@ int Idle(LV2UI_Handle handle) {
 
 const LV2UI_Idle_Interface kIdle = {Idle};
 
+// The host may change the scale of an open editor through the options interface.
+uint32_t GetOptions(LV2_Handle, LV2_Options_Option*) {
+  return LV2_OPTIONS_ERR_UNKNOWN;
+}
+
+uint32_t SetOptions(LV2_Handle handle, const LV2_Options_Option* options) {
+  try {
+    return static_cast<TLv2Ui*>(handle)->TakeScale(options) ? LV2_OPTIONS_SUCCESS
+                                                            : LV2_OPTIONS_ERR_BAD_KEY;
+  } catch (...) {
+    return LV2_OPTIONS_ERR_UNKNOWN;
+  }
+}
+
+const LV2_Options_Interface kOptions = {GetOptions, SetOptions};
+
 const void* ExtensionData(const char* uri) {
-  return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdle : nullptr;
+  if (uri && std::strcmp(uri, LV2_UI__idleInterface) == 0)
+    return &kIdle;
+  return uri && std::strcmp(uri, LV2_OPTIONS__interface) == 0 ? &kOptions : nullptr;
 }
 
 const LV2UI_Descriptor kDescriptor = {kLv2UiUri, Instantiate, Cleanup, PortEvent, ExtensionData};

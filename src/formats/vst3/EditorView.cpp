@@ -4,6 +4,7 @@
 #include "formats/vst3/Effect.h"
 #include "formats/vst3/Factory.h"
 #include "formats/vst3/ViewPump.h"
+#include "skin/DisplayScale.h"
 
 #include <cstring>
 #include <iostream>
@@ -25,9 +26,11 @@ TEditorView::~TEditorView() {
 }
 
 tresult VST3_CALL TEditorView::queryInterface(const char* iid, void** obj) {
-  return Answer(iid, obj,
-                {{&FUnknown::iid, static_cast<IPlugView*>(this)},
-                 {&IPlugView::iid, static_cast<IPlugView*>(this)}});
+  return Answer(
+      iid, obj,
+      {{&FUnknown::iid, static_cast<IPlugView*>(this)},
+       {&IPlugView::iid, static_cast<IPlugView*>(this)},
+       {&IPlugViewContentScaleSupport::iid, static_cast<IPlugViewContentScaleSupport*>(this)}});
 }
 
 tresult VST3_CALL TEditorView::isPlatformTypeSupported(FIDString type) {
@@ -41,6 +44,7 @@ tresult VST3_CALL TEditorView::attached(void* parent, FIDString type) {
     TModuleAdapter* module = FEffect->Module();
     if (FAttached || !module || !FEffect->ClaimView(this))
       return kResultFalse;
+    const ViewRect announced = Size();
     if (module->EditorOpen() || !module->OpenEditor(parent)) {
       FEffect->ViewClosed(this);
       return kResultFalse;
@@ -55,6 +59,10 @@ tresult VST3_CALL TEditorView::attached(void* parent, FIDString type) {
       return kResultFalse;
     }
     FAttached = true;
+    // The editor may have taken a scale of its own (the settings', the desktop's).
+    if (ViewRect size = Size();
+        FFrame && (size.right != announced.right || size.bottom != announced.bottom))
+      FFrame->resizeView(this, &size);
     return kResultOk;
   });
 }
@@ -83,9 +91,28 @@ void TEditorView::Idle() {
     module->IdleEditor();
 }
 
+// The open editor's size; before it opens, the design's size at the host's scale.
 ViewRect TEditorView::Size() const {
+  const TModuleAdapter* module = FEffect->Module();
+  if (module && module->EditorOpen() && module->EditorWidth() > 0)
+    return {0, 0, module->EditorWidth(), module->EditorHeight()};
   const TModuleDescription& description = PluginDescription();
-  return {0, 0, description.EditorWidth, description.EditorHeight};
+  const double scale = module ? module->EditorScale() : 1.0;
+  return {0, 0, ScaledCoordinate(description.EditorWidth, scale),
+          ScaledCoordinate(description.EditorHeight, scale)};
+}
+
+tresult VST3_CALL TEditorView::setContentScaleFactor(float factor) {
+  return Guarded(kInternalError, [&] {
+    TModuleAdapter* module = FEffect->Module();
+    if (!module || !(factor > 0))
+      return kResultFalse;
+    if (module->SetEditorScale(factor) && FAttached && FFrame) {
+      ViewRect size = Size();
+      FFrame->resizeView(this, &size);
+    }
+    return kResultTrue;
+  });
 }
 
 tresult VST3_CALL TEditorView::getSize(ViewRect* size) {

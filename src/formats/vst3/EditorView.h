@@ -1,5 +1,7 @@
 // The effect's editor as a VST3 view: the module's editor window made a child of the host's
-// window (an X11 window on Linux, an HWND on Windows), 298 x 223 and not resizable.
+// window (an X11 window on Linux, an HWND on Windows), 298 x 223 times the display scale the
+// host gives (content scale), and not resizable by the user. A new scale while attached resizes
+// the editor and asks the frame for the new size.
 //
 // On Linux the view has no thread: the host's run loop, reached through the frame (or else the
 // component handler), calls it back from a timer and whenever the editor's connection to the X
@@ -15,7 +17,8 @@
 class TEffect;
 class TViewPump;
 
-class TEditorView final : public vst3::TObject<vst3::IPlugView> {
+class TEditorView final
+    : public vst3::TObject<vst3::IPlugView, vst3::IPlugViewContentScaleSupport> {
 public:
   // Holds a reference to effect: the view never outlives the module it shows.
   explicit TEditorView(TEffect* effect);
@@ -37,6 +40,7 @@ public:
   vst3::tresult VST3_CALL setFrame(vst3::IPlugFrame* frame) override;
   vst3::tresult VST3_CALL canResize() override { return vst3::kResultFalse; }
   vst3::tresult VST3_CALL checkSizeConstraint(vst3::ViewRect* rect) override;
+  vst3::tresult VST3_CALL setContentScaleFactor(float factor) override;
 
   // The effect is going away while the view is attached: closes the editor as removed() does.
   void Detach();

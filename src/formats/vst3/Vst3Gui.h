@@ -34,6 +34,12 @@ struct IPlugView : FUnknown {
   virtual tresult VST3_CALL checkSizeConstraint(ViewRect* rect) = 0;
 };
 
+// Asked of a view: the host tells the display scale it shows the view at.
+struct IPlugViewContentScaleSupport : FUnknown {
+  static constexpr Uid iid = MakeUid(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+  virtual tresult VST3_CALL setContentScaleFactor(float factor) = 0;
+};
+
 struct IPlugFrame : FUnknown {
   static constexpr Uid iid = MakeUid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
   virtual tresult VST3_CALL resizeView(IPlugView* view, ViewRect* newSize) = 0;
