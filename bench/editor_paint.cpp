@@ -1,8 +1,9 @@
 // The editor's paint cycle in a headless window, beside a plain copy of the whole back buffer
 // measured in the same run: a full frame (background, three controls, the copy to the screen)
-// and the repaint of one knob's rectangle. The memory an open editor adds is reported as the
-// counter "open_editor_bytes": the bytes the form and its window hold while open (with the
-// headless window's copy of the screen, 298 x 223 x 4 bytes, which a real window does not
+// and the repaint of one knob's rectangle, at each display scale (the argument: the scale in
+// tenths, 10 to 30). The memory an open editor adds is reported as the counter
+// "open_editor_bytes": the bytes the form and its window hold while open and painted once (with
+// the headless window's copy of the screen, its size times 4 bytes, which a real window does not
 // keep).
 //
 //   build/<dir>/bench/bench_editor_paint --benchmark_repetitions=5
@@ -45,9 +46,10 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace {
 
 struct TOpenEditor {
-  TOpenEditor() {
+  explicit TOpenEditor(double scale = 1.0) {
     SetEditorWindowFactory(HeadlessEditorWindowFactory());
     Form = std::make_unique<TVSTEditorForm>();
+    Form->SetHostScale(scale);
     Form->Embed(&Parent, 0);
     Form->Update();
   }
@@ -68,36 +70,40 @@ void BM_PlainFullFrameCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainFullFrameCopy);
 
+double Scale(const benchmark::State& state) {
+  return double(state.range(0)) / 10.0;
+}
+
 void BM_FullEditorFrame(benchmark::State& state) {
-  TOpenEditor editor;
+  TOpenEditor editor(Scale(state));
   for (auto _ : state) {
     editor.Form->Invalidate();
     editor.Form->Update();
   }
 }
-BENCHMARK(BM_FullEditorFrame);
+BENCHMARK(BM_FullEditorFrame)->DenseRange(10, 30, 5);
 
 void BM_OneKnobRepaint(benchmark::State& state) {
-  TOpenEditor editor;
+  TOpenEditor editor(Scale(state));
   for (auto _ : state) {
     editor.Form->DistanceDial->Invalidate();
     editor.Form->Update();
   }
 }
-BENCHMARK(BM_OneKnobRepaint);
+BENCHMARK(BM_OneKnobRepaint)->DenseRange(10, 30, 5);
 
 void BM_OpenEditorMemory(benchmark::State& state) {
   long long bytes = 0;
   for (auto _ : state) {
     const long long before = gLiveBytes.load();
     {
-      TOpenEditor editor;
+      TOpenEditor editor(Scale(state));
       bytes = gLiveBytes.load() - before;
     }
   }
   state.counters["open_editor_bytes"] = double(bytes);
 }
-BENCHMARK(BM_OpenEditorMemory)->Iterations(3);
+BENCHMARK(BM_OpenEditorMemory)->DenseRange(10, 30, 5)->Iterations(3);
 
 } // namespace
 
