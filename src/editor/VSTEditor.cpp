@@ -385,7 +385,7 @@ void TVSTEditorForm::KnobRangeMouseDown(TObject* Sender, TMouseButton Button, TS
   if (Button == mbLeft) {
     BeginEdits({zpXAxis, zpYAxis});
     FPadRelative = FPadFine = (Shift & ssShift) != 0;
-    FPadAnchorPoint = {X, Y};
+    FPadAnchorPoint = FPadLastPoint = {X, Y};
     if (EffectModule) {
       FPadAnchorX = EffectModule->GetParameterValue(zpXAxis);
       FPadAnchorY = EffectModule->GetParameterValue(zpYAxis);
@@ -410,8 +410,9 @@ void TVSTEditorForm::KnobRangeMouseMove(TObject* Sender, TShiftState Shift, int 
 // is plain: the puck then goes to the pointer.
 bool TVSTEditorForm::MovePadRelative(TShiftState Shift, int X, int Y) {
   const bool fine = (Shift & ssShift) != 0;
+  const TPoint last = std::exchange(FPadLastPoint, TPoint{X, Y});
   if (fine != FPadFine) {
-    FPadAnchorPoint = {X, Y};
+    FPadAnchorPoint = last;
     FPadAnchorX = EffectModule->GetParameterValue(zpXAxis);
     FPadAnchorY = EffectModule->GetParameterValue(zpYAxis);
     FPadFine = fine;

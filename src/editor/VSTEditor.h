@@ -111,6 +111,7 @@ private:
   uint32_t FHoverTimer = 0;
 
   TPoint FPadAnchorPoint;
+  TPoint FPadLastPoint; // the pointer at the last press or move of the pad drag
   float FPadAnchorX = 0.0f, FPadAnchorY = 0.0f;
   bool FPadRelative = false; // Shift changed during this pad drag
   bool FPadFine = false;

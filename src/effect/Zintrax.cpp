@@ -36,6 +36,12 @@ constexpr bool kHasEditor = true;
 #endif
 } // namespace
 
+float TZintraxModule::DefaultParameterValue(int32_t index) const {
+  if (index < 0 || index >= kZintraxParameterCount)
+    return 0.0f;
+  return kFactoryValues[0][index];
+}
+
 void TZintraxModule::ReadStoredProperties() {
   OldCreateOrder = false;
   OnCreate = [this](TObject* Sender) { VST2ModuleCreate(Sender); };

@@ -12,6 +12,8 @@ public:
   // The module description: identity, programs, parameters and event bindings, applied in
   // this order through the property setters.
   void ReadStoredProperties() override;
+  // The first factory program's value.
+  float DefaultParameterValue(int32_t index) const override;
 
   uint16_t FImpulseLength = 0;
 

@@ -189,6 +189,9 @@ public:
   // The display scale the host asks for (0: none), kept for editors opened later; an open
   // editor takes it at once. True when the open editor's size changed.
   bool SetEditorScale(double scale);
+  // The value a parameter starts from in a new instance, which the editor resets it to: here
+  // the first program's as it stands; a module with a factory table answers from it.
+  virtual float DefaultParameterValue(int32_t index) const;
   double EditorScale() const { return FEditorScale; }
   bool EditorNeedsUpdate() const { return FEditorNeedsUpdate.load(std::memory_order_relaxed); }
   virtual void UpdateEditor(); // asks for a repaint on the next idle call

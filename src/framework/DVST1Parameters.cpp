@@ -82,9 +82,13 @@ std::string TCustomVST1Module::TEditorSide::ParamLabel(int32_t index) const {
 }
 
 float TCustomVST1Module::TEditorSide::DefaultValue(int32_t index) const {
-  if (!FModule.FPrograms.ValidIndex(0) || index < 0 || index >= FModule.numParams())
-    return FModule.GetParameterValue(index);
-  return FModule.FPrograms[0].Parameter(index);
+  return FModule.DefaultParameterValue(index);
+}
+
+float TCustomVST1Module::DefaultParameterValue(int32_t index) const {
+  if (!FPrograms.ValidIndex(0) || index < 0 || index >= numParams())
+    return GetParameterValue(index);
+  return FPrograms[0].Parameter(index);
 }
 
 bool TCustomVST1Module::TEditorSide::BeginEdit(int32_t index) {

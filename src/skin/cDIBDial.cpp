@@ -278,7 +278,7 @@ void TAbstractDIBDial::MouseDown(TMouseButton button, TShiftState shift, int x, 
   if (button != mbLeft)
     return;
   FDragStartPosition = FPosition;
-  FDragStartPoint = {x, y};
+  FDragStartPoint = FDragLastPoint = {x, y};
   FDragFine = ShiftDragDivisor != 1.0L && (shift & ssShift);
   const int64_t t = PositionFromPoint(x, y);
   switch (HitTest(x, y)) {
@@ -305,11 +305,13 @@ void TAbstractDIBDial::MouseMove(TShiftState shift, int x, int y) {
   TCustomDIBControl::MouseMove(shift, x, y);
   if (!FDragging)
     return;
+  // Shift changed since the last event: the drag goes on from where the knob stood there.
   if (ShiftDragDivisor != 1.0L && FDragFine != bool(shift & ssShift)) {
     FDragStartPosition = FPosition;
-    FDragStartPoint = {x, y};
+    FDragStartPoint = FDragLastPoint;
     FDragFine = !FDragFine;
   }
+  FDragLastPoint = {x, y};
   SetPosition(PositionFromPoint(x, y));
 }
 

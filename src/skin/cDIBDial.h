@@ -165,6 +165,7 @@ private:
   bool FDragFine = false;
   int32_t FDragStartPosition = 0;
   TPoint FDragStartPoint;
+  TPoint FDragLastPoint; // where the pointer was at the last press or move of the drag
 };
 
 class TCustomDIBDial : public TAbstractDIBDial {

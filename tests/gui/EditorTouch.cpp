@@ -201,3 +201,6 @@ TEST_F(EditorTouch, TheScaleComesFromTheHostOrTheXResources) {
 }
 
 } // namespace
+
+::testing::Environment* const gServer =
+    ::testing::AddGlobalTestEnvironment(new gui::XvfbEnvironment);

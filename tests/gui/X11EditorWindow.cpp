@@ -42,7 +42,7 @@ testing::Environment* const gXvfb = testing::AddGlobalTestEnvironment(new XvfbEn
 // "down left 10,12 SL": kind, button, position and the flags as letters (Shift, Ctrl, Alt,
 // Left, Right, Middle, Double).
 std::string Text(const TWindowMouseEvent& e) {
-  static const char* const kKinds[] = {"down", "up", "move", "leave"};
+  static const char* const kKinds[] = {"down", "up", "move", "leave", "wheel"};
   static const char* const kButtons[] = {" left", " right", " middle"};
   std::string text = kKinds[int(e.Kind)];
   if (e.Kind == TWindowMouseKind::Down || e.Kind == TWindowMouseKind::Up)
@@ -239,7 +239,7 @@ TEST_F(X11Window, TurnsThePointerIntoMouseEvents) {
             std::vector<std::string>({"move 10,12", "down left 10,12 SCAL", "move -15,300 SL",
                                       "up left -15,300 S", "move 50,60", "down right 50,60 R",
                                       "up right 50,60", "down middle 50,60 M", "up middle 50,60",
-                                      "leave 250,50"}));
+                                      "wheel 50,60", "leave 250,50"}));
 }
 
 TEST_F(X11Window, MarksTheSecondQuickPressOnTheSameSpotAsDouble) {

@@ -34,7 +34,7 @@ Surface Snapshot(const TempDir& dir, const std::string& plugin, const char* scal
     args.insert(args.end(), {"--scale", scale});
   const Result shot = RunHost(dir, args, {}, "-u DISPLAY");
   EXPECT_EQ(shot.status, 0) << shot.err;
-  return Load((dir / name).string());
+  return Load(dir / name);
 }
 
 TEST(HostEditorScale, EveryFormatShowsTheArtworkOfTheHostsScale) {
