@@ -8,31 +8,13 @@
 
 namespace {
 
+using gui::Gestures;
 using testhost::Instance;
 using testhost::Library;
 using testhost::Log;
 
 constexpr int kPadLeft = 152, kPadTop = 77;
 constexpr int kDistanceKnobX = 49, kDistanceKnobY = 117, kFeedKnobX = 98, kFeedKnobY = 179;
-
-// The gesture notices and the automation between them, one letter and the index each:
-// "B0 A0 A0 E0".
-std::string Gestures() {
-  std::string text;
-  for (const testhost::HostCall& call : Log().calls) {
-    const char* kind = call.opcode == audioMasterBeginEdit  ? "B"
-                       : call.opcode == audioMasterAutomate ? "A"
-                       : call.opcode == audioMasterEndEdit  ? "E"
-                                                            : nullptr;
-    if (!kind)
-      continue;
-    if (!text.empty())
-      text += ' ';
-    text += kind;
-    text += std::to_string(call.index);
-  }
-  return text;
-}
 
 class EditorGestures : public ::testing::Test {
 protected:

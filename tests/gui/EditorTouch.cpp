@@ -14,6 +14,7 @@
 
 namespace {
 
+using gui::Gestures;
 using testhost::Instance;
 using testhost::Library;
 using testhost::Log;
@@ -25,20 +26,6 @@ constexpr VstIntPtr kContentScaleRequest = 0x41654373; // 'AeCs'
 struct Box {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
-
-// The gesture notices and the automation between them: "B1 A1 E1".
-std::string Gestures() {
-  std::string text;
-  for (const testhost::HostCall& call : Log().calls) {
-    const char* kind = call.opcode == audioMasterBeginEdit  ? "B"
-                       : call.opcode == audioMasterAutomate ? "A"
-                       : call.opcode == audioMasterEndEdit  ? "E"
-                                                            : nullptr;
-    if (kind)
-      text += (text.empty() ? "" : " ") + std::string(kind) + std::to_string(call.index);
-  }
-  return text;
-}
 
 class EditorTouch : public ::testing::Test {
 protected:

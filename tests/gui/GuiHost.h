@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace gui {
@@ -27,6 +28,25 @@ public:
 private:
   std::unique_ptr<zhost::Xvfb> FServer;
 };
+
+// The gesture notices and the automation between them, one letter and the index each:
+// "B0 A0 A0 E0".
+inline std::string Gestures() {
+  std::string text;
+  for (const testhost::HostCall& call : testhost::Log().calls) {
+    const char* kind = call.opcode == audioMasterBeginEdit  ? "B"
+                       : call.opcode == audioMasterAutomate ? "A"
+                       : call.opcode == audioMasterEndEdit  ? "E"
+                                                            : nullptr;
+    if (!kind)
+      continue;
+    if (!text.empty())
+      text += ' ';
+    text += kind;
+    text += std::to_string(call.index);
+  }
+  return text;
+}
 
 inline int OpenDescriptors() {
   int count = 0;
