@@ -45,11 +45,3 @@ TMemoryDIB* TEditorArtworkSet::Picture(TArtworkPicture picture, double scale) {
   }
   return held->HasBuffer() ? held.get() : nullptr;
 }
-
-size_t TEditorArtworkSet::HeldBytes() const {
-  size_t bytes = 0;
-  for (const auto& p : FPictures)
-    if (p)
-      bytes += size_t(p->Width()) * size_t(p->Height()) * 4;
-  return bytes;
-}

@@ -13,8 +13,6 @@ class TEditorArtworkSet {
 public:
   // The picture drawn for scale, or null when none is embedded for it.
   TMemoryDIB* Picture(TArtworkPicture picture, double scale);
-  // The bytes held by the pictures read so far.
-  size_t HeldBytes() const;
 
 private:
   double FScale = 0.0;

@@ -278,13 +278,6 @@ double TVSTEditorForm::ChosenScale() const {
   return 1.0;
 }
 
-size_t TVSTEditorForm::ImageBytes() const {
-  const auto bytes = [](TAbstractSuperDIB& image) {
-    return size_t(image.Width()) * size_t(image.Height()) * sizeof(TPixel32);
-  };
-  return FArtwork.HeldBytes() + bytes(ZinGround->BackBuffer()) + bytes(ZinGround->ScratchBuffer());
-}
-
 bool TVSTEditorForm::Embed(void* parentWindow, intptr_t hostData) {
   if (!CreateWindowIn(parentWindow, hostData))
     return false;

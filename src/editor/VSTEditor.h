@@ -61,9 +61,6 @@ public:
   // The scale in use: "Editor Scale" of the settings when it holds one, else the host's, else
   // the desktop's, rounded to a scale the artwork is drawn for.
   double ChosenScale() const;
-  const TEditorReadout& Readout() const { return FReadout; }
-  // The bytes of the pictures the editor holds: the artwork of its scale and its buffers.
-  size_t ImageBytes() const;
 
 private:
   void ReadLayout();

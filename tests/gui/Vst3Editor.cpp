@@ -124,6 +124,28 @@ TEST_F(Vst3Editor, EmbeddedItLooksAsTheVst2EditorAndItsDragsAreEditsOfTheHost) {
   EXPECT_EQ(descriptorsBefore, gui::OpenDescriptors()) << "the connection is closed";
 }
 
+TEST_F(Vst3Editor, AContentScaleBeforeAndAfterAttachingSizesTheEditor) {
+  const auto scaling = Query<IPlugViewContentScaleSupport>(view.get());
+  ASSERT_TRUE(scaling);
+  EXPECT_EQ(kResultTrue, scaling->setContentScaleFactor(1.5f));
+  ViewRect size{};
+  ASSERT_EQ(kResultOk, view->getSize(&size));
+  EXPECT_EQ(447, size.right) << "the scaled size before attaching";
+  ASSERT_EQ(kResultOk, view->setFrame(frame.get()));
+  ASSERT_EQ(kResultOk, view->attached(host.Window.Handle(), kPlatformTypeX11EmbedWindowID));
+  Idle(2);
+  EXPECT_TRUE(frame->Resizes.empty()) << "the editor opened at the announced size";
+  EXPECT_EQ(kResultTrue, scaling->setContentScaleFactor(3.0f));
+  ASSERT_EQ(1u, frame->Resizes.size()) << "a new scale while attached asks the frame";
+  EXPECT_EQ(894, frame->Resizes[0].right);
+  EXPECT_EQ(669, frame->Resizes[0].bottom);
+  ASSERT_EQ(kResultOk, view->getSize(&size));
+  EXPECT_EQ(894, size.right);
+  Idle(2);
+  view->removed();
+  view->setFrame(nullptr);
+}
+
 TEST_F(Vst3Editor, AHostWithoutARunLoopIsRefusedWithTheReason) {
   auto bare = TRef<zhost::Vst3Frame>::Adopt(new zhost::Vst3Frame(false));
   ASSERT_EQ(kResultOk, view->setFrame(bare.get()));
