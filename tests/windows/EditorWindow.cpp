@@ -157,7 +157,8 @@ TEST_F(EditorWindow, EmbeddedDrivenByThePointerAndRepaintedAfterAChange) {
     SendMouse(MOUSEEVENTF_LEFTUP);
   }
   Idle(plugin);
-  EXPECT_EQ(gAutomation.size(), 2u) << "the second press of a double click sets nothing";
+  EXPECT_EQ(gAutomation.size(), 4u) << "the first press moves the puck, the second resets it";
+  EXPECT_EQ(plugin.Get(2), 0.5f) << "to the first program's X-Axis";
 
   plugin.Set(0, (399.93f - 50.0f) / 700.0f);
   Idle(plugin, 1);
