@@ -350,6 +350,9 @@ TPoint TCustomDIBControl::PaintSize() const {
 
 void TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface,
                                   double scale) {
+  // A control that draws nothing, unhooked and opaque, would copy the back buffer onto itself.
+  if (!DrawsContent() && !OnPaintStart && !OnPaintEnd && FOpacity == 255)
+    return;
   FSurface = &surface;
   FPaintScale = scale;
   const TRect r = ScaledRect(BoundsRect(), scale);

@@ -175,6 +175,8 @@ protected:
   // An image of one of the control's links changed (lcChanged) or went away (lcDeleted).
   virtual void ImageChanged(int /*index*/, int /*kind*/) {}
   virtual void DrawContent() {}
+  // False for a control that draws nothing of its own (an image control without an image).
+  virtual bool DrawsContent() const { return true; }
 
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;

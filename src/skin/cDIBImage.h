@@ -25,6 +25,7 @@ public:
 
 protected:
   void DrawContent() override;
+  bool DrawsContent() const override { return FIndexMain->IsValid(); }
   void ImageChanged(int index, int kind) override;
 
 private:

@@ -147,7 +147,11 @@ void TCustomDIBImageContainer::PaintBackground(const TRect& dirty) {
   TWinDIB& buffer = BackBuffer();
   if (FTileMethod == tmCenter) {
     const int width = buffer.Width(), height = buffer.Height();
-    if (image->Width() != width || image->Height() != height)
+    // The colour shows only where the image leaves the buffer uncovered or shows through it.
+    const bool covers = image->Width() >= width && image->Height() >= height &&
+                        !image->Transparent() && !image->Masked() && image->Opacity() == 255 &&
+                        image->Angle() == 0 && image->ScaleX() == 100 && image->ScaleY() == 100;
+    if ((image->Width() != width || image->Height() != height) && !covers)
       TCustomDIBContainer::PaintBackground(dirty);
     image->Draw(width / 2 - image->Width() / 2, height / 2 - image->Height() / 2, buffer);
     return;
