@@ -51,6 +51,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   for arch in "${foreign[@]}"; do
     dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
   done
-  $sudo apt-get update -qq
+  # A mirror in the middle of a sync fails one index now and then, and apt then drops the other
+  # architectures' indexes of that suite too: try again, then fetch each architecture on its own
+  # (keeping what the others fetched) and go on with what did download.
+  updated=false
+  for attempt in 1 2 3; do
+    $sudo apt-get update -qq && { updated=true; break; }
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    [ "$attempt" = 3 ] || sleep 20
+  done
+  if ! $updated; then
+    native=$(dpkg --print-architecture)
+    for arch in "${foreign[@]}"; do
+      $sudo apt-get update -qq -o APT::Get::List-Cleanup=false -o APT::Architectures::="$native" \
+        -o APT::Architectures::="$arch" || echo "indexes for $arch incomplete" >&2
+    done
+  fi
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
