@@ -1,10 +1,10 @@
 // The editor's paint cycle in a headless window, beside a plain copy of the whole back buffer
-// measured in the same run: a full frame (background, three controls, the copy to the screen)
-// and the repaint of one knob's rectangle, at each display scale (the argument: the scale in
-// tenths, 10 to 30). The memory an open editor adds is reported as the counter
-// "open_editor_bytes": the bytes the form and its window hold while open and painted once (with
-// the headless window's copy of the screen, its size times 4 bytes, which a real window does not
-// keep).
+// measured in the same run: a full frame (every control drawn again over the background restored
+// where they drew, and the whole picture copied to the screen) and the repaint of one knob's
+// rectangle, at each display scale (the argument: the scale in tenths, 10 to 30). The memory an
+// open editor adds is reported as the counter "open_editor_bytes": the bytes the form and its
+// window hold while open and painted once (with the headless window's copy of the screen, its size
+// times 4 bytes, which a real window does not keep).
 //
 //   build/<dir>/bench/bench_editor_paint --benchmark_repetitions=5
 #include "editor/VSTEditor.h"

@@ -96,6 +96,7 @@ TVSTEditorForm::TVSTEditorForm() : TForm(nullptr) {
   };
   ZinGround->AfterPaint = [this](TObject*, TAbstractSuperDIB& buffer) {
     FReadout.Paint(buffer, DisplayScale(), FArtwork.Picture(apReadout, DisplayScale()));
+    ZinGround->HookDrewOnly(FReadout.Bounds());
   };
   FHoverTimer = RegisterTimer(*this);
   for (TCustomDIBControl* c :

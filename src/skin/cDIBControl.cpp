@@ -348,11 +348,11 @@ TPoint TCustomDIBControl::PaintSize() const {
   return {r.Right - r.Left, r.Bottom - r.Top};
 }
 
-void TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface,
+bool TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface,
                                   double scale) {
   // A control that draws nothing, unhooked and opaque, would copy the back buffer onto itself.
   if (!DrawsContent() && !OnPaintStart && !OnPaintEnd && FOpacity == 255)
-    return;
+    return false;
   FSurface = &surface;
   FPaintScale = scale;
   const TRect r = ScaledRect(BoundsRect(), scale);
@@ -371,4 +371,5 @@ void TCustomDIBControl::PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperD
   surface.Draw(r.Left, r.Top, backBuffer);
   FSurface = nullptr;
   FPaintScale = 1.0;
+  return true;
 }

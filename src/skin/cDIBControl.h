@@ -150,7 +150,8 @@ public:
   // One paint: the part of backBuffer under the control is copied onto surface, the control
   // draws on it, and the result is drawn back with the control's opacity. At a display scale
   // the back buffer and the surface are in screen pixels: the control's bounds times scale.
-  void PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface, double scale = 1.0);
+  // False when the control draws nothing and the back buffer is left as it was.
+  bool PaintOnto(TAbstractSuperDIB& backBuffer, TAbstractSuperDIB& surface, double scale = 1.0);
   // During a paint: its display scale, and the image of a link to draw at it.
   double PaintScale() const { return FPaintScale; }
   // The control's size on the screen at the paint's scale (its surface's size).

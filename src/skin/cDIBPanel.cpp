@@ -27,8 +27,10 @@ double TCustomDIBContainer::PaintScale() const {
 void TCustomDIBContainer::SizeBackBuffer() {
   const double scale = PaintScale();
   const int width = ScaledCoordinate(Width(), scale), height = ScaledCoordinate(Height(), scale);
-  if (FBackBuffer.Width() != std::max(width, 1) || FBackBuffer.Height() != std::max(height, 1))
+  if (FBackBuffer.Width() != std::max(width, 1) || FBackBuffer.Height() != std::max(height, 1)) {
     FBackBuffer.SetSize(width, height);
+    ForgetBackground();
+  }
 }
 
 void TCustomDIBContainer::SetBounds(int left, int top, int width, int height) {
@@ -59,12 +61,84 @@ void TCustomDIBContainer::Notification(TComponent* component, TOperation operati
     FActiveControl = nullptr;
 }
 
+TCustomDIBContainer::TBackgroundKey TCustomDIBContainer::BackgroundKey() const {
+  TBackgroundKey key;
+  key.Colour = Color;
+  key.Scale = PaintScale();
+  return key;
+}
+
 void TCustomDIBContainer::PaintBackground(const TRect& dirty) {
   if (dirty == TRect{0, 0, FBackBuffer.Width(), FBackBuffer.Height()})
     FBackBuffer.Fill(Color);
   else
     FBackBuffer.FillRect(Color, dirty.Left, dirty.Top, dirty.Right - dirty.Left,
                          dirty.Bottom - dirty.Top);
+}
+
+void TCustomDIBContainer::SetClip(const TRect& area) {
+  FBackBuffer.SetClipRect({area.Left, area.Top, area.Right - 1, area.Bottom - 1});
+}
+
+void TCustomDIBContainer::RestoreBackground(const TRect& dirty) {
+  const TBackgroundKey key = BackgroundKey();
+  // Whatever a BeforePaint hook drew is painted over at once, so nothing of it is kept track of.
+  if (!FBackgroundKnown || BeforePaint || !(key == FBackgroundKey)) {
+    PaintBackground(dirty);
+    FDrawnOver.clear();
+    FBackgroundKey = key;
+    const TRect whole{0, 0, FBackBuffer.Width(), FBackBuffer.Height()};
+    FBackgroundKnown = !BeforePaint && IntersectRect(dirty, whole) == whole;
+    return;
+  }
+  std::vector<TRect> kept;
+  for (const TRect& over : FDrawnOver) {
+    const TRect part = IntersectRect(over, dirty);
+    if (!IsEmptyRect(part)) {
+      SetClip(part);
+      PaintBackground(part);
+    }
+    if (part != over)
+      kept.push_back(over);
+  }
+  FDrawnOver = std::move(kept);
+  SetClip(dirty);
+}
+
+void TCustomDIBContainer::NoteDrawnOver(const TRect& area) {
+  if (IsEmptyRect(area))
+    return;
+  for (const TRect& over : FDrawnOver)
+    if (IntersectRect(over, area) == area)
+      return;
+  // A list that only grows (areas half inside the dirty rectangles) is given up for one full
+  // background.
+  constexpr size_t kMostAreas = 64;
+  if (FDrawnOver.size() == kMostAreas) {
+    FBackgroundKnown = false;
+    FDrawnOver.clear();
+    return;
+  }
+  FDrawnOver.push_back(area);
+}
+
+void TCustomDIBContainer::HookDrewOnly(const TRect& area) {
+  FHookArea = IntersectRect(ScaledRect(area, PaintScale()),
+                            {0, 0, FBackBuffer.Width(), FBackBuffer.Height()});
+}
+
+TMemoryDIB& TCustomDIBContainer::ScratchFor(int width, int height) {
+  const int w = std::max(width, 1), h = std::max(height, 1);
+  for (const auto& scratch : FScratch)
+    if (scratch->Width() == w && scratch->Height() == h)
+      return *scratch;
+  // One image for each size of control, up to a few sizes; beyond them the first is resized.
+  constexpr size_t kMostSizes = 8;
+  if (FScratch.size() == kMostSizes) {
+    FScratch.front()->SetSize(w, h);
+    return *FScratch.front();
+  }
+  return *FScratch.emplace_back(std::make_unique<TMemoryDIB>(w, h));
 }
 
 void TCustomDIBContainer::PaintWindow(const TRect& requested) {
@@ -79,22 +153,26 @@ void TCustomDIBContainer::PaintWindow(const TRect& requested) {
   SizeBackBuffer();
   const double scale = PaintScale();
   const TRect screen = ScaledRect(dirty, scale);
-  FBackBuffer.SetClipRect({screen.Left, screen.Top, screen.Right - 1, screen.Bottom - 1});
+  SetClip(screen);
   if (BeforePaint)
     BeforePaint(this, FBackBuffer);
-  PaintBackground(screen);
+  RestoreBackground(screen);
   for (TControl* c : std::vector<TControl*>(Controls())) {
     auto* control = dynamic_cast<TCustomDIBControl*>(c);
     if (!control || !control->Visible() || IsEmptyRect(IntersectRect(control->BoundsRect(), dirty)))
       continue;
     const TRect bounds = ScaledRect(control->BoundsRect(), scale);
-    FScratchBuffer.SetSize(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top);
-    FScratchBuffer.ResetAttributes();
-    control->PaintOnto(FBackBuffer, FScratchBuffer, scale);
+    TMemoryDIB& scratch = ScratchFor(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top);
+    scratch.ResetAttributes();
+    if (control->PaintOnto(FBackBuffer, scratch, scale))
+      NoteDrawnOver(IntersectRect(bounds, screen));
   }
-  if (AfterPaint)
+  if (AfterPaint) {
+    FHookArea = {0, 0, FBackBuffer.Width(), FBackBuffer.Height()};
     AfterPaint(this, FBackBuffer);
-  FBackBuffer.SetClipRect({0, 0, FBackBuffer.Width() - 1, FBackBuffer.Height() - 1});
+    NoteDrawnOver(FHookArea);
+  }
+  SetClip({0, 0, FBackBuffer.Width(), FBackBuffer.Height()});
   TCustomForm* form = GetParentForm(this);
   if (form && form->HasWindow() && FBackBuffer.WindowImage())
     form->Window()->CopyToScreen(
@@ -116,12 +194,16 @@ void TCustomDIBContainer::CaptureReleased(TControl* control, TPoint point) {
 // --- TCustomDIBImageContainer --------------------------------------------------------------
 
 TCustomDIBImageContainer::TCustomDIBImageContainer(TComponent* owner) : TCustomDIBContainer(owner) {
-  FIndexImage.OnChange = [this](TDIBImageLink&, int, int) { Invalidate(); };
+  FIndexImage.OnChange = [this](TDIBImageLink&, int, int) {
+    ForgetBackground();
+    Invalidate();
+  };
 }
 
 void TCustomDIBImageContainer::SetDIBImageList(TCustomDIBImageList* value) {
   FImageListComponent = dynamic_cast<TComponent*>(value);
   FIndexImage.SetDIBImageList(value);
+  ForgetBackground();
   Invalidate();
 }
 
@@ -130,12 +212,26 @@ void TCustomDIBImageContainer::Notification(TComponent* component, TOperation op
   if (operation == opRemove && component == FImageListComponent) {
     FImageListComponent = nullptr;
     FIndexImage.SetDIBImageList(nullptr);
+    ForgetBackground();
   }
 }
 
 void TCustomDIBImageContainer::SetTileMethod(TTileMethod value) {
   FTileMethod = value;
   Invalidate();
+}
+
+TCustomDIBContainer::TBackgroundKey TCustomDIBImageContainer::BackgroundKey() const {
+  TBackgroundKey key = TCustomDIBContainer::BackgroundKey();
+  if (const TMemoryDIB* image = FIndexImage.GetImageFor(key.Scale)) {
+    key.Pixels = image->Pixels();
+    key.Width = image->Width();
+    key.Height = image->Height();
+    key.Variant = image->DrawVariant();
+    key.Opacity = image->Opacity();
+  }
+  key.Layout = FTileMethod;
+  return key;
 }
 
 void TCustomDIBImageContainer::PaintBackground(const TRect& dirty) {

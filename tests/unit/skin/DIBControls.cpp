@@ -123,6 +123,49 @@ TEST(DIBContainer, AContainerAwayFromTheWindowsCornerPaintsAtItsPlace) {
   EXPECT_EQ(s.Window().Copies(), (std::vector<TRect>{{20, 10, 70, 50}}));
 }
 
+TEST(DIBContainer, TheBackgroundComesBackWhereverAControlOrAHookDrew) {
+  TSkinForm s(120, 90);
+  AddImage(s.Images, 20, 20, 0x00FFFFFF);
+  auto* image = new TDIBImage(&s.Form);
+  image->SetParent(s.Container);
+  image->SetDIBImageList(&s.Images);
+  image->IndexMain().SetDIBIndex(0);
+  image->SetBounds(10, 10, 20, 20);
+  bool mark = false, declare = false;
+  s.Container->AfterPaint = [&](TObject*, TAbstractSuperDIB& buffer) {
+    if (mark)
+      buffer.FillRect(0x000000FF, 60, 60, 10, 10);
+    if (declare)
+      s.Container->HookDrewOnly(mark ? TRect{60, 60, 70, 70} : TRect{});
+  };
+  s.Show();
+  const auto repaint = [&] {
+    s.Container->Invalidate();
+    s.Pump();
+  };
+  EXPECT_EQ(s.Screen(15, 15), 0xFFFFFFu);
+  image->SetBounds(40, 10, 20, 20);
+  s.Pump();
+  repaint();
+  EXPECT_EQ(s.Screen(15, 15), 0x302010u) << "no trail where the control was";
+  EXPECT_EQ(s.Screen(45, 15), 0xFFFFFFu);
+
+  for (bool declared : {false, true}) {
+    declare = declared;
+    mark = true;
+    repaint();
+    EXPECT_EQ(s.Screen(65, 65), 0xFF0000u);
+    mark = false;
+    s.Container->InvalidateRect({0, 0, 5, 5}); // the hook's drawing lies outside this repaint
+    s.Pump();
+    repaint();
+    EXPECT_EQ(s.Screen(65, 65), 0x302010u) << (declared ? "declared" : "undeclared");
+  }
+  s.Container->Color = 0x00405060;
+  repaint();
+  EXPECT_EQ(s.Screen(100, 80), 0x605040u) << "a new colour is painted everywhere";
+}
+
 struct TMouseLog {
   std::vector<std::string> Events;
   void Attach(TCustomDIBControl& c, const std::string& name) {
