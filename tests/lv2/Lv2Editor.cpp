@@ -1,12 +1,14 @@
 // The LV2 UI embedded in zintrax-host's window on a private X server: it shows what the VST 2.x
 // editor shows for the same values, follows a control the host changes after one idle call, and
-// writes what the user changes back through the host.
+// writes what the user changes back through the host; a new scale while open is taken at once.
 // GoogleTest before Xlib, whose macros clash with its names.
 #include <gtest/gtest.h>
 
 #include "Instance.h"
 #include "Selection.h"
 #include "hosting/HostWindow.h"
+#include "hosting/Lv2Description.h"
+#include "hosting/Lv2Editor.h"
 #include "hosting/Xvfb.h"
 
 #include <X11/Xlib.h>
@@ -102,4 +104,34 @@ TEST(Lv2Editor, WritesWhatTheUserChangesThroughTheHostWithoutEchoingTheHostsOwnC
   XSync(display, False);
   lv2.Settle();
   EXPECT_FALSE(edited.empty()) << "a click in the editor wrote no value";
+}
+
+// A host that changes the scale of an open UI through its options: the UI asks for the new size
+// through ui:resize and shows what a UI opened at that scale shows.
+TEST(Lv2Editor, TakesANewScaleWhileOpenAndAsksTheHostForItsSize) {
+  Xvfb xvfb;
+  Lv2Description plugin(ZINTRAX_LV2_BUNDLE);
+  UridMap urids;
+  const auto picture = [&](float openedAt, float changedTo) {
+    HostWindow window(596, 446, "test");
+    window.Show();
+    Lv2Editor editor(plugin, urids, window.Display(),
+                     reinterpret_cast<unsigned long>(window.Handle()), 44100.0f, nullptr, {},
+                     openedAt);
+    if (changedTo > 0) {
+      EXPECT_EQ(editor.Size(), (std::pair{298, 223}));
+      EXPECT_TRUE(editor.SetScale(changedTo));
+    }
+    EXPECT_EQ(editor.Size(), (std::pair{596, 446}));
+    for (int i = 0; i < 10; ++i) {
+      window.Pump();
+      editor.Idle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    XSync(window.Display(), False);
+    return window.Capture(596, 446);
+  };
+  const std::vector<uint32_t> opened = picture(2.0f, 0.0f);
+  ASSERT_NE(opened, std::vector<uint32_t>(opened.size(), opened[0])) << "nothing was drawn";
+  EXPECT_EQ(picture(1.0f, 2.0f), opened);
 }

@@ -16,7 +16,7 @@ namespace zhost {
 Lv2Editor::Lv2Editor(const Lv2Description& plugin, UridMap& urids, void* display,
                      unsigned long parent, float sampleRate, LV2_Handle instance, Host host,
                      float scale)
-    : FHost(std::move(host)), FSampleRate(sampleRate), FScale(scale) {
+    : FHost(std::move(host)), FUrids(urids), FSampleRate(sampleRate), FScale(scale) {
   const auto& ui = plugin.X11Ui();
   if (!ui)
     throw HostError(plugin.Location() + ": the plug-in has no X11 UI");
@@ -88,6 +88,22 @@ bool Lv2Editor::Idle() {
 void Lv2Editor::PortEvent(uint32_t port, float value) {
   if (FDescriptor->port_event)
     FDescriptor->port_event(FHandle, port, sizeof(float), 0, &value);
+}
+
+bool Lv2Editor::SetScale(float scale) {
+  const auto* options = FDescriptor->extension_data
+                            ? static_cast<const LV2_Options_Interface*>(
+                                  FDescriptor->extension_data(LV2_OPTIONS__interface))
+                            : nullptr;
+  if (!options || !options->set)
+    return false;
+  FScale = scale;
+  const LV2_Options_Option changed[] = {
+      {LV2_OPTIONS_INSTANCE, 0, FUrids.Map(LV2_UI__scaleFactor), sizeof(float),
+       FUrids.Map(LV2_ATOM__Float), &FScale},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
+  };
+  return options->set(FHandle, changed) == LV2_OPTIONS_SUCCESS;
 }
 
 bool Lv2Editor::Honoured(const std::string& feature) {

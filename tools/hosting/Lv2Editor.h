@@ -38,6 +38,9 @@ public:
   // The size the UI asked for through ui:resize, else its widget's window's; 0 x 0 if neither.
   std::pair<int, int> Size() const { return FSize; }
   bool HasIdle() const { return FIdle && FIdle->idle; }
+  // Tells the open UI a new display scale through its options interface; false when it has no
+  // such interface or refuses the option.
+  bool SetScale(float scale);
 
   // The features a host of this class offers a UI: what a UI requires beyond them it cannot get.
   static bool Honoured(const std::string& feature);
@@ -48,6 +51,7 @@ private:
   static void Touch(void* self, uint32_t port, bool grabbed);
 
   Host FHost;
+  UridMap& FUrids;
   float FSampleRate;
   float FUpdateRate = 30.0f;
   float FScale = 0.0f;
