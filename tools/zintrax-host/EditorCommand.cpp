@@ -1,5 +1,6 @@
 #include "EditorCommand.h"
 
+#include "EditorWindow.h"
 #include "Instance.h"
 #include "Picture.h"
 #include "Selection.h"
@@ -22,72 +23,41 @@ namespace zhost {
 
 namespace {
 
-constexpr int kDefaultWidth = 400;
-constexpr int kDefaultHeight = 300;
-
 std::atomic<bool> gInterrupted{false};
 
 void Interrupt(int) {
   gInterrupted = true;
 }
 
-void Apply(const EditorSettings& settings, Instance& plugin) {
-  if (settings.program)
-    SelectProgram(plugin, *settings.program);
-  for (const auto& [name, value] : settings.params)
-    SetParameterText(plugin, FindParameter(plugin, name), value);
-}
-
-std::string Title(const Instance& plugin) {
-  const std::string name = plugin.Name();
-  return name.empty() ? plugin.Location() : name;
-}
-
-// One plug-in instance with its editor open in a host window; the editor is closed (and the
-// window destroyed) when it goes.
+// One plug-in instance, opened with the settings, with its editor open in a window.
 class OpenEditor {
 public:
   explicit OpenEditor(const EditorSettings& settings,
                       std::function<void(Instance&, int32_t)> onEdited = nullptr)
-      : FPlugin(LoadInstance(settings.plugin)),
-        FWindow(kDefaultWidth, kDefaultHeight, Title(*FPlugin)) {
-    if (!FPlugin->HasEditor())
-      throw HostError(settings.plugin + " has no editor");
+      : FPlugin(Opened(settings)), FEditor(*FPlugin) {
     if (onEdited)
       FPlugin->onParameterEdited = [this, onEdited](int32_t index) { onEdited(*FPlugin, index); };
-    FPlugin->Open(44100.0f, 1024);
-    FPlugin->editorScale = settings.scale;
-    Apply(settings, *FPlugin);
-    const auto [width, height] = FPlugin->EditorSize();
-    if (width > 0 && height > 0)
-      FWindow.SetSize(width, height);
-    FWindow.Show();
-    if (!FPlugin->OpenEditor(FWindow.Display(), reinterpret_cast<unsigned long>(FWindow.Handle())))
-      throw HostError(settings.plugin + " did not open its editor");
-    const auto size = FPlugin->EditorSize();
-    FWidth = size.first > 0 ? size.first : kDefaultWidth;
-    FHeight = size.second > 0 ? size.second : kDefaultHeight;
-    FWindow.SetSize(FWidth, FHeight);
-  }
-  ~OpenEditor() { FPlugin->CloseEditor(); }
-
-  // One idle round as a host makes it: the host window's events, then the plug-in's idle.
-  bool Idle() {
-    const bool open = FWindow.Pump();
-    FPlugin->IdleEditor();
-    return open;
   }
 
+  bool Idle() { return FEditor.Idle(); }
   const Instance& Plugin() const { return *FPlugin; }
-  HostWindow& Window() { return FWindow; }
-  int Width() const { return FWidth; }
-  int Height() const { return FHeight; }
+  HostWindow& Window() { return FEditor.Window(); }
+  int Width() const { return FEditor.Width(); }
+  int Height() const { return FEditor.Height(); }
 
 private:
+  static std::unique_ptr<Instance> Opened(const EditorSettings& settings) {
+    auto plugin = LoadInstance(settings.plugin);
+    if (!plugin->HasEditor())
+      throw HostError(settings.plugin + " has no editor");
+    plugin->Open(44100.0f, 1024);
+    plugin->editorScale = settings.scale;
+    ApplySettings(*plugin, settings.program, settings.params);
+    return plugin;
+  }
+
   std::unique_ptr<Instance> FPlugin;
-  HostWindow FWindow;
-  int FWidth = 0;
-  int FHeight = 0;
+  EditorWindow FEditor;
 };
 
 } // namespace
@@ -109,7 +79,7 @@ void RunSnapshot(const SnapshotOptions& options, std::ostream& log) {
 
 void RunEdit(const EditOptions& options, std::ostream& out) {
   OpenEditor editor(options, [&out](Instance& plugin, int32_t index) {
-    out << Trim(plugin.ParameterName(index)) << " = " << RoundedDisplay(plugin, index) << std::endl;
+    out << EditedLine(plugin, index) << std::endl;
   });
   const auto previous = std::signal(SIGINT, Interrupt);
   while (!gInterrupted && editor.Idle())

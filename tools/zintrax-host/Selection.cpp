@@ -104,4 +104,16 @@ std::string RoundedDisplay(const Instance& instance, int32_t index) {
   return label.empty() ? display : display + " " + label;
 }
 
+void ApplySettings(Instance& instance, const std::optional<std::string>& program,
+                   const std::vector<std::pair<std::string, std::string>>& params) {
+  if (program)
+    SelectProgram(instance, *program);
+  for (const auto& [name, value] : params)
+    SetParameterText(instance, FindParameter(instance, name), value);
+}
+
+std::string EditedLine(const Instance& instance, int32_t index) {
+  return Trim(instance.ParameterName(index)) + " = " + RoundedDisplay(instance, index);
+}
+
 } // namespace zhost

@@ -4,7 +4,10 @@
 
 #include "Instance.h"
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zhost {
 
@@ -19,6 +22,13 @@ int32_t FindParameter(const Instance& instance, const std::string& name);
 // Sets the parameter from a text in its own units; throws UsageError when the text is a number
 // outside the parameter's range, or a text the plug-in takes no value for.
 void SetParameterText(Instance& instance, int32_t index, const std::string& text);
+
+// A program when one is named, then the parameters in order.
+void ApplySettings(Instance& instance, const std::optional<std::string>& program,
+                   const std::vector<std::pair<std::string, std::string>>& params);
+
+// How a change the editor made is reported: "Distance = 401.89 cm".
+std::string EditedLine(const Instance& instance, int32_t index);
 
 // The parameter's display and unit, as "300 cm".
 std::string DisplayWithLabel(const Instance& instance, int32_t index);
