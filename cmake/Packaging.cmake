@@ -1,7 +1,8 @@
 # cpack in a build tree: on Windows a zip that holds Zintrax.dll (for the host's VST 2.x folder)
 # and the Zintrax.vst3 bundle (for C:\Program Files\Common Files\VST3), elsewhere a Debian
 # package of the plug-in in /usr/lib/vst, its VST3 bundle in /usr/lib/vst3, its LV2 bundle in
-# /usr/lib/lv2, and zintrax-host and zintrax-validate in /usr/bin.
+# /usr/lib/lv2, zintrax-host and zintrax-validate in /usr/bin, and the desktop entry "Zintrax"
+# (zintrax-host play with the editor) with its icon.
 set(CPACK_PACKAGE_NAME Zintrax)
 set(CPACK_PACKAGE_VENDOR Merrowlake)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
@@ -20,6 +21,10 @@ elseif(TARGET zintrax-host AND TARGET Zintrax)
   if(TARGET zintrax-validate)
     install(TARGETS zintrax-validate RUNTIME DESTINATION bin COMPONENT package)
   endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/zintrax.desktop DESTINATION share/applications
+          COMPONENT package)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/zintrax.png
+          DESTINATION share/icons/hicolor/128x128/apps COMPONENT package)
   if(TARGET Zintrax_lv2)
     install(TARGETS Zintrax_lv2 LIBRARY DESTINATION lib/lv2/Zintrax.lv2 COMPONENT package)
     if(TARGET Zintrax_lv2_ui)

@@ -11,6 +11,10 @@
   editor-knob.png        71 x 68, colour-keyed: the knob face, its edge blended against the
                          plate colour so the hard-edged face sits smoothly on the plate.
 
+  zintrax.png            128 x 128 with alpha, drawn at scale 1.5 only: the desktop entry's
+                         icon, a knob face with its pointer bead on a rounded patch of the
+                         control plate.
+
   editor-readout.png     the read-out's font: a strip of 96 cells, first a swatch (filled with
                          the read-out's face colour, its top row the rim colour), then the
                          printable ASCII characters in DejaVu Sans Mono, blended against the
@@ -623,6 +627,41 @@ def draw_readout(path):
     surface.write_to_png(path)
 
 
+def draw_icon(path, size=128):
+    """The knob and its bead on a rounded patch of plate, composited over transparency."""
+    surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
+    ctx = cairo.Context(surface)
+    rounded_rect(ctx, 1, 1, size - 1, size - 1, 22)
+    ctx.set_source_rgb(*rgb(PLATE))
+    ctx.fill_preserve()
+    ctx.set_source_rgb(*rgb(TWEED))
+    ctx.set_line_width(3)
+    ctx.stroke()
+    surface.flush()
+    data = surface.get_data()
+    stride = surface.get_stride()
+    order = (2, 1, 0) if sys.byteorder == "little" else (1, 2, 3)
+    alpha_at = 3 if sys.byteorder == "little" else 0
+
+    def paint(rows, left, top):
+        for y, row in enumerate(rows):
+            for x, (colour, cover) in enumerate(row):
+                at = (top + y) * stride + (left + x) * 4
+                for k, o in enumerate(order):
+                    data[at + o] = clamp(colour[k] * cover + data[at + o] * (1 - cover))
+                data[at + alpha_at] = clamp(255 * cover + data[at + alpha_at] * (1 - cover))
+
+    width, height = face_size()
+    left, top = (size - width) // 2, (size - height) // 2
+    paint(supersample(width, height, face_shade), left, top)
+    bead = scaled(DOT_SIZE)
+    angle = math.radians(45)
+    cx, cy = left + width / 2 + 24 * S * math.sin(angle), top + height / 2 - 24 * S * math.cos(angle)
+    paint(supersample(bead, bead, dot_shade), int(cx - bead / 2), int(cy - bead / 2))
+    surface.mark_dirty()
+    surface.write_to_png(path)
+
+
 def main():
     global S
     require_font(LOGO)
@@ -635,6 +674,8 @@ def main():
         draw_dot(os.path.join(out, f"editor-dot{suffix()}.png"))
         draw_knob(os.path.join(out, f"editor-knob{suffix()}.png"))
         draw_readout(os.path.join(out, f"editor-readout{suffix()}.png"))
+        if S == 1.5:
+            draw_icon(os.path.join(out, "zintrax.png"))
 
 
 if __name__ == "__main__":

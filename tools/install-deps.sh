@@ -2,8 +2,8 @@
 # Installs what the main job needs on Debian 12: the compilers and build tools, and the libraries
 # the plug-in and zintrax-host are built with. With --tests, also everything the test command
 # needs: GoogleTest and Google Benchmark, clang's sanitizer and fuzzer runtimes, X11's test
-# extension and xdotool, LV2's tools and example plug-ins, Ardour, and on x86_64 the other
-# machines' builds (32-bit Linux, Windows with wine64, 64-bit ARM with qemu).
+# extension and xdotool, LV2's tools and example plug-ins, Ardour, JACK's server, and on x86_64
+# the other machines' builds (32-bit Linux, Windows with wine64, 64-bit ARM with qemu).
 set -euo pipefail
 tests=false
 case "${1:-}" in
@@ -15,7 +15,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsndfile1-dev libpng-dev libjpeg-dev libcairo2-dev
   libx11-dev libxext-dev xvfb
-  lv2-dev liblilv-dev
+  lv2-dev liblilv-dev libjack-jackd2-dev
 )
 foreign=()
 if $tests; then
@@ -23,7 +23,7 @@ if $tests; then
     git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libxtst-dev xdotool qemu-user ardour
-    lilv-utils sordi lv2-examples
+    lilv-utils sordi lv2-examples jackd2
   )
   if [ "$(dpkg --print-architecture)" = amd64 ]; then
     # The other builds of an x86_64 machine: 32-bit Linux (its editor needs the 32-bit X11
@@ -38,6 +38,7 @@ if $tests; then
       binutils-aarch64-linux-gnu
       libx11-dev:arm64 libxext-dev:arm64 libjpeg-dev:arm64 libpng-dev:arm64 libsndfile1-dev:arm64
       libcairo2-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64 lv2-dev:arm64 liblilv-dev:arm64
+      libjack-jackd2-dev:arm64
     )
   fi
 fi

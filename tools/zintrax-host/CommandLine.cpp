@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "AudioFile.h"
+
 #include "hosting/Arguments.h"
 #include "hosting/Errors.h"
 #include "hosting/NumberText.h"
@@ -110,6 +112,58 @@ EditOptions ParseEdit(ArgumentReader& reader) {
   return options;
 }
 
+uint32_t ParseSeed(const std::string& arg, ArgumentReader& reader) {
+  return static_cast<uint32_t>(
+      ParseInteger(arg, reader.Value(arg), 0, std::numeric_limits<uint32_t>::max()));
+}
+
+PlayOptions ParsePlay(ArgumentReader& reader) {
+  PlayOptions options;
+  std::optional<std::string> plugin;
+  const auto text = [&](const std::string& arg, const char* what) {
+    std::string value = reader.Value(arg);
+    if (value.empty())
+      throw UsageError(arg + " needs " + what);
+    return value;
+  };
+  constexpr const char* kPort = "a JACK port's name, as jack_lsp lists it";
+  while (!reader.Done()) {
+    const std::string arg = reader.Next();
+    if (TakePlugin("play", arg, reader, plugin) || ParseEditorOption(arg, reader, options))
+      continue;
+    if (arg == "--mono")
+      options.mono = true;
+    else if (arg == "--in")
+      options.in.push_back(text(arg, kPort));
+    else if (arg == "--out")
+      options.out.push_back(text(arg, kPort));
+    else if (arg == "--no-connect")
+      options.connect = false;
+    else if (arg == "--no-editor")
+      options.editor = false;
+    else if (arg == "--fresh")
+      options.fresh = true;
+    else if (arg == "--state")
+      options.state = text(arg, "a file name");
+    else if (arg == "--seed")
+      options.seed = ParseSeed(arg, reader);
+    else if (arg == "--record")
+      options.record = text(arg, "a file name (.wav, .flac or .aiff)");
+    else if (arg == "--name")
+      options.name = text(arg, "a JACK client name");
+    else
+      throw UsageError("play: unknown argument " + arg);
+  }
+  if (!options.connect && (!options.in.empty() || !options.out.empty()))
+    throw UsageError("play: --no-connect with --in or --out");
+  if (options.fresh && !options.state.empty())
+    throw UsageError("play: --fresh with --state");
+  if (!options.record.empty())
+    OutputFormatFor(options.record); // refuse a bad name before playing
+  options.plugin = PluginOrDefault(plugin);
+  return options;
+}
+
 RenderOptions ParseRender(ArgumentReader& reader) {
   RenderOptions options;
   std::optional<std::string> plugin;
@@ -130,8 +184,7 @@ RenderOptions ParseRender(ArgumentReader& reader) {
       if (options.plot.empty())
         throw UsageError("--plot needs a file name");
     } else if (arg == "--seed") {
-      options.seed = static_cast<uint32_t>(
-          ParseInteger(arg, reader.Value(arg), 0, std::numeric_limits<uint32_t>::max()));
+      options.seed = ParseSeed(arg, reader);
     } else if (arg == "--block") {
       options.block = static_cast<int32_t>(ParseInteger(arg, reader.Value(arg), 1, kMaxBlock));
     } else if (arg == "--sample-rate") {
@@ -154,7 +207,8 @@ RenderOptions ParseRender(ArgumentReader& reader) {
 Command ParseCommandLine(const std::vector<std::string>& args) {
   if (args.size() < 2)
     throw UsageError(
-        "a command is needed: info, render, snapshot, edit or validate (try: zintrax-host --help)");
+        "a command is needed: info, render, snapshot, edit, play or validate (try: zintrax-host "
+        "--help)");
   if (IsHelp(args[1]))
     return HelpRequest{};
   ArgumentReader reader(args, 1);
@@ -172,6 +226,8 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
     return ParseSnapshot(reader);
   if (command == "edit")
     return ParseEdit(reader);
+  if (command == "play")
+    return ParsePlay(reader);
   throw UsageError("unknown command '" + command + "' (try: zintrax-host --help)");
 }
 
@@ -193,6 +249,11 @@ Usage:
       Opens the plug-in's editor in a window of its own on your display and prints every
       parameter change it makes; when the window is closed (or on Ctrl-C) it prints the
       --param arguments that reproduce the settings with render.
+  zintrax-host play [PLUGIN] [options]
+      Plays the plug-in live as a JACK client (PipeWire serves it too, through its JACK
+      library): in_1 and in_2 (or in_1 alone with --mono) through the plug-in to out_1 and
+      out_2, with its editor in a window of its own. The output fades in at the start and out
+      at Ctrl-C or when the window is closed; the settings are kept for the next start.
   zintrax-host validate [PLUGIN] [options]
       Runs zintrax-validate, the suite of tests for any VST 2.x, VST3 or LV2 plug-in, with these
       arguments (zintrax-validate --help lists its options).
@@ -213,6 +274,24 @@ Render options:
   --sample-rate N       sample rate in Hz (default: the input's, 44100 for the demo)
   --tail SECONDS        keep processing silence after the input ends (default 0)
   --plot FILE.png       also draw the input and output waveforms
+
+Play options:
+  --mono                one input (a guitar, say) feeding both of the plug-in's inputs
+  --in PORT             connect the input(s) from PORT (repeatable; default: the first
+                        capture port of the system, tried for a few seconds)
+  --out PORT            connect the outputs to PORT (repeatable; default: the system's
+                        playback ports)
+  --no-connect          connect nothing
+  --no-editor           no editor window (also what happens without a display)
+  --program, --param, --seed, --scale   as for render and edit
+  --fresh               start from the plug-in's own settings and keep nothing at exit
+  --state FILE          load the settings from FILE (when it exists) and keep them there
+  --record FILE         write what the plug-in received and what went out (channels: in 1,
+                        in 2, out 1, out 2) to FILE (.wav, .flac, .aiff) from the first period;
+                        render --in on its first two channels gives the same output
+  --name NAME           the JACK client's name (default Zintrax)
+  The last settings live in $XDG_CONFIG_HOME/Merrowlake/play-<plug-in>.state; a --program or
+  --param given on the command line starts from them instead of the kept ones.
 
 Exit status: 0 done, 1 the plug-in, a file or a validation test failed, 2 bad arguments.
 No output file is left behind unless the whole render succeeded.

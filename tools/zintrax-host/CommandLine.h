@@ -44,13 +44,26 @@ struct SnapshotOptions : EditorSettings {
 
 struct EditOptions : EditorSettings {};
 
+// The plug-in live on JACK.
+struct PlayOptions : EditorSettings {
+  bool mono = false;                // one input, fed to both of the plug-in's
+  std::vector<std::string> in, out; // ports to connect to; empty: the system's
+  bool connect = true;
+  bool editor = true;
+  bool fresh = false; // neither restore nor keep the last settings
+  std::string state;  // the settings file instead of the one kept for the plug-in
+  std::string record; // an audio file of what the plug-in received and what went out
+  std::optional<uint32_t> seed;
+  std::string name = "Zintrax"; // the JACK client's name
+};
+
 // The arguments after "validate", for zintrax-validate.
 struct ValidateRequest {
   std::vector<std::string> args;
 };
 
 using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, SnapshotOptions, EditOptions,
-                             ValidateRequest>;
+                             PlayOptions, ValidateRequest>;
 
 // Throws UsageError with a message that names the offending argument.
 Command ParseCommandLine(const std::vector<std::string>& args);

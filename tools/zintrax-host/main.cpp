@@ -1,9 +1,10 @@
 // zintrax-host: loads a VST 2.x, VST3 or LV2 plug-in as a DAW does and shows what it is (info),
-// runs audio through it (render), pictures its editor (snapshot), opens it for a person (edit) or
-// hands it to zintrax-validate (validate).
+// runs audio through it (render), pictures its editor (snapshot), opens it for a person (edit),
+// plays it live on JACK (play) or hands it to zintrax-validate (validate).
 #include "CommandLine.h"
 #include "EditorCommand.h"
 #include "InfoCommand.h"
+#include "PlayCommand.h"
 #include "RenderCommand.h"
 #include "ValidateCommand.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
       RunSnapshot(*snapshot, std::cerr);
     else if (const auto* edit = std::get_if<EditOptions>(&command))
       RunEdit(*edit, std::cout);
+    else if (const auto* play = std::get_if<PlayOptions>(&command))
+      RunPlay(*play, std::cout, std::cerr);
     else if (const auto* validate = std::get_if<ValidateRequest>(&command))
       RunValidate(*validate);
     else
