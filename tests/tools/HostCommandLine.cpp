@@ -23,7 +23,12 @@ TEST(HostCommandLine, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
   TempDir dir;
   const std::string plugin = std::string("--plugin=") + FAKE_PLUGIN_PATH;
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"play"}, "unknown command 'play'"},
+      {{"mix"}, "unknown command 'mix'"},
+      {{"play", plugin, "--no-connect", "--in", "system:capture_1"}, "--no-connect with --in"},
+      {{"play", plugin, "--fresh", "--state", "s.state"}, "--fresh with --state"},
+      {{"play", plugin, "--record", "x.mp3"}, "must end in .wav, .flac or .aiff"},
+      {{"play", plugin, "--in", ""}, "--in needs a JACK port's name"},
+      {{"play", plugin, "--loud"}, "play: unknown argument --loud"},
       {{"render", plugin}, "render needs --out"},
       {{"render", plugin, "--out", "x.mp3"}, "must end in .wav, .flac or .aiff"},
       {{"render", plugin, "--out", "x.wav", "--block", "0"}, "--block needs a whole number"},

@@ -117,6 +117,8 @@ tresult VST3_CALL Vst3ValueQueue::addPoint(int32 sampleOffset, ParamValue value,
 
 Vst3ParameterChanges::~Vst3ParameterChanges() {
   Clear();
+  for (Vst3ValueQueue* queue : FKept)
+    queue->release();
 }
 
 tresult VST3_CALL Vst3ParameterChanges::queryInterface(const char* iid, void** obj) {
@@ -139,7 +141,10 @@ IParamValueQueue* VST3_CALL Vst3ParameterChanges::addParameterData(const ParamID
         *index = int32(i);
       return FQueues[i];
     }
-  FQueues.push_back(new Vst3ValueQueue(*id));
+  const auto kept = std::find_if(FKept.begin(), FKept.end(), [&](Vst3ValueQueue* queue) {
+    return queue->getParameterId() == *id;
+  });
+  FQueues.push_back(kept != FKept.end() ? *kept : new Vst3ValueQueue(*id));
   if (index)
     *index = int32(FQueues.size() - 1);
   return FQueues.back();
@@ -151,8 +156,22 @@ void Vst3ParameterChanges::Add(ParamID id, int32 offset, ParamValue value) {
 
 void Vst3ParameterChanges::Clear() {
   for (Vst3ValueQueue* queue : FQueues)
-    queue->release();
+    if (std::find(FKept.begin(), FKept.end(), queue) != FKept.end())
+      queue->Reset();
+    else
+      queue->release();
   FQueues.clear();
+}
+
+void Vst3ParameterChanges::Reserve(const std::vector<ParamID>& ids) {
+  for (ParamID id : ids) {
+    auto* queue = new Vst3ValueQueue(id);
+    queue->addPoint(0, 0.0, nullptr);
+    queue->addPoint(0, 0.0, nullptr);
+    queue->Reset();
+    FKept.push_back(queue);
+  }
+  FQueues.reserve(FKept.size());
 }
 
 tresult VST3_CALL Vst3ComponentHandler::queryInterface(const char* iid, void** obj) {

@@ -54,6 +54,8 @@ public:
                                    vst3::ParamValue* value) override;
   vst3::tresult VST3_CALL addPoint(vst3::int32 sampleOffset, vst3::ParamValue value,
                                    vst3::int32* index) override;
+  // No points, with room kept for those it had.
+  void Reset() { FPoints.clear(); }
 
 private:
   vst3::ParamID FId;
@@ -72,9 +74,13 @@ public:
 
   void Add(vst3::ParamID id, vst3::int32 offset, vst3::ParamValue value);
   void Clear();
+  // Keeps a queue for each of these parameters from now on, so that Add (of a point or two) and
+  // Clear neither allocate nor free for them, as a host's audio thread needs.
+  void Reserve(const std::vector<vst3::ParamID>& ids);
 
 private:
-  std::vector<Vst3ValueQueue*> FQueues; // each holds one reference of ours
+  std::vector<Vst3ValueQueue*> FQueues; // this block's; each not kept holds a reference of ours
+  std::vector<Vst3ValueQueue*> FKept;   // each holds a reference of ours
 };
 
 // Edits the plug-in reports, as they arrive.

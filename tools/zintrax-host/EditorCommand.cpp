@@ -34,16 +34,17 @@ class OpenEditor {
 public:
   explicit OpenEditor(const EditorSettings& settings,
                       std::function<void(Instance&, int32_t)> onEdited = nullptr)
-      : FPlugin(Opened(settings)), FEditor(*FPlugin) {
+      : FPlugin(Opened(settings)) {
     if (onEdited)
       FPlugin->onParameterEdited = [this, onEdited](int32_t index) { onEdited(*FPlugin, index); };
+    FEditor = std::make_unique<EditorWindow>(*FPlugin);
   }
 
-  bool Idle() { return FEditor.Idle(); }
+  bool Idle() { return FEditor->Idle(); }
   const Instance& Plugin() const { return *FPlugin; }
-  HostWindow& Window() { return FEditor.Window(); }
-  int Width() const { return FEditor.Width(); }
-  int Height() const { return FEditor.Height(); }
+  HostWindow& Window() { return FEditor->Window(); }
+  int Width() const { return FEditor->Width(); }
+  int Height() const { return FEditor->Height(); }
 
 private:
   static std::unique_ptr<Instance> Opened(const EditorSettings& settings) {
@@ -57,7 +58,7 @@ private:
   }
 
   std::unique_ptr<Instance> FPlugin;
-  EditorWindow FEditor;
+  std::unique_ptr<EditorWindow> FEditor; // closed before the plug-in goes
 };
 
 } // namespace

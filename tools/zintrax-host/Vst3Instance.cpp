@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 using namespace vst3;
 
@@ -52,7 +53,8 @@ Vst3Instance::Vst3Instance(const std::string& bundle)
   FEffect = std::make_unique<Vst3Effect>(FLibrary, FClass.cid);
   FController = FEffect->controller.get();
   FEffect->handler->onPerform = [this](ParamID id, ParamValue value) {
-    FPending->Add(id, 0, value);
+    if (std::atomic<double>* slot = Request(id))
+      slot->store(value);
     for (std::size_t i = 0; i < FParameters.size(); ++i)
       if (FParameters[i].id == id && onParameterEdited)
         onParameterEdited(int32_t(i));
@@ -68,6 +70,14 @@ Vst3Instance::Vst3Instance(const std::string& bundle)
       FParameters.push_back(info);
     }
   }
+  if (FProgramSteps >= 0)
+    FRequestIds.push_back(FProgramParameter);
+  for (const ParameterInfo& info : FParameters)
+    FRequestIds.push_back(info.id);
+  FRequests = std::make_unique<std::atomic<double>[]>(FRequestIds.size());
+  for (std::size_t i = 0; i < FRequestIds.size(); ++i)
+    FRequests[i].store(std::numeric_limits<double>::quiet_NaN());
+  FPending->Reserve(FRequestIds);
   ReadPrograms();
   TRef<IPlugView> view = TRef<IPlugView>::Adopt(FController->createView(kEditorViewType));
   FHasEditor = view && view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) == kResultTrue;
@@ -131,7 +141,18 @@ void Vst3Instance::Start() {
   FEffect->Start(FSampleRate, FBlockSize);
 }
 
+std::atomic<double>* Vst3Instance::Request(ParamID id) {
+  for (std::size_t i = 0; i < FRequestIds.size(); ++i)
+    if (FRequestIds[i] == id)
+      return &FRequests[i];
+  return nullptr;
+}
+
 void Vst3Instance::Process(float** inputs, float** outputs, int32_t frames) {
+  for (std::size_t i = 0; i < FRequestIds.size(); ++i)
+    if (const double value = FRequests[i].exchange(std::numeric_limits<double>::quiet_NaN());
+        !std::isnan(value))
+      FPending->Add(FRequestIds[i], 0, value);
   const tresult result = FEffect->Process(inputs, outputs, frames, FPending.get());
   FPending->Clear();
   if (result != kResultOk)
@@ -170,7 +191,8 @@ bool Vst3Instance::Automatable(int32_t index) const {
 
 void Vst3Instance::SetValue(ParamID id, ParamValue value) {
   FController->setParamNormalized(id, value);
-  FPending->Add(id, 0, value);
+  if (std::atomic<double>* slot = Request(id))
+    slot->store(value);
 }
 
 std::optional<ValueRange> Vst3Instance::Range(int32_t index) {

@@ -11,6 +11,7 @@
 #include "hosting/Vst3HostObjects.h"
 #include "hosting/Vst3Library.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,8 @@ private:
   std::string Display(vst3::ParamID id, vst3::ParamValue value) const;
   // The value set on the controller now and handed to the processor with the next block.
   void SetValue(vst3::ParamID id, vst3::ParamValue value);
+  // The slot of a parameter's next value for the processor, or null.
+  std::atomic<double>* Request(vst3::ParamID id);
   void ReadPrograms();
 
   std::string FLocation;
@@ -63,7 +66,11 @@ private:
   Vst3Class FClass;
   std::unique_ptr<Vst3Effect> FEffect;
   vst3::IEditController* FController = nullptr; // the plug-in's
-  vst3::TRef<Vst3ParameterChanges> FPending;
+  vst3::TRef<Vst3ParameterChanges> FPending;    // the audio thread's
+  // The values for the processor's next block, one slot a parameter (the program's first), NaN
+  // where none is waiting: set on any thread, taken by Process.
+  std::vector<vst3::ParamID> FRequestIds;
+  std::unique_ptr<std::atomic<double>[]> FRequests;
   vst3::TRef<Vst3Frame> FFrame;
   vst3::TRef<vst3::IPlugView> FView;
   bool FHasEditor = false;
