@@ -201,6 +201,11 @@ void RunPlay(const PlayOptions& options, std::ostream& out, std::ostream& err) {
                    news.reason = reason;
                    news.gone = true;
                  }});
+  // Whatever ends this function, the audio thread lets go of the engine and the plug-in first.
+  struct Deactivation {
+    JackClient& jack;
+    ~Deactivation() { jack.Deactivate(); }
+  } deactivation{jack};
   engine.Fade(true, kFadeIn);
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   err << "zintrax-host play: " << identity << " as the JACK client " << jack.Name() << " at "
