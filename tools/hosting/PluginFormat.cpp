@@ -24,6 +24,8 @@ PluginFormat FormatOf(const std::string& location) {
   const std::string last = LastPart(location);
   if (std::filesystem::path(last).extension() == ".vst3")
     return PluginFormat::Vst3;
+  if (std::filesystem::path(last).extension() == ".clap")
+    return PluginFormat::Clap;
   if (std::filesystem::path(last).extension() == ".lv2" || IsUri(location))
     return PluginFormat::Lv2;
   return PluginFormat::Vst2;
@@ -35,6 +37,8 @@ const char* FormatName(PluginFormat format) {
     return "LV2";
   case PluginFormat::Vst3:
     return "VST3";
+  case PluginFormat::Clap:
+    return "CLAP";
   default:
     return "VST 2.x";
   }
