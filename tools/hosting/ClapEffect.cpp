@@ -171,9 +171,9 @@ clap_process_status ClapEffect::Process(const float* const* inputs, float* const
   static const ClapEventList kNoEvents;
   // The pointer arrays were sized for the ports when they were read: nothing is allocated here.
   for (uint32_t c = 0; c < FInputChannels; ++c)
-    FInputPointers[c] = const_cast<float*>(inputs[c]); // the plug-in only reads its inputs
+    FInputPointers[c] = inputs ? const_cast<float*>(inputs[c]) : nullptr; // only read
   for (uint32_t c = 0; c < FOutputChannels; ++c)
-    FOutputPointers[c] = outputs[c];
+    FOutputPointers[c] = outputs ? outputs[c] : nullptr;
   clap_audio_buffer input{FInputPointers.data(), nullptr, FInputChannels, 0, 0};
   clap_audio_buffer output{FOutputPointers.data(), nullptr, FOutputChannels, 0, 0};
   clap_process process{};
