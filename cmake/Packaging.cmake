@@ -1,12 +1,13 @@
-# cpack in a build tree: on Windows a zip that holds Zintrax.dll (for the host's VST 2.x folder)
-# and the Zintrax.vst3 bundle (for C:\Program Files\Common Files\VST3), elsewhere a Debian
-# package of the plug-in in /usr/lib/vst, its VST3 bundle in /usr/lib/vst3, its LV2 bundle in
+# cpack in a build tree: on Windows a zip that holds Zintrax.dll (for the host's VST 2.x folder),
+# the Zintrax.vst3 bundle (for C:\Program Files\Common Files\VST3) and CLAP\Zintrax.clap (for
+# C:\Program Files\Common Files\CLAP), elsewhere a Debian package of the plug-in in /usr/lib/vst,
+# its VST3 bundle in /usr/lib/vst3, its CLAP file in /usr/lib/clap, its LV2 bundle in
 # /usr/lib/lv2, zintrax-host and zintrax-validate in /usr/bin, and the desktop entry "Zintrax"
 # (zintrax-host play with the editor) with its icon.
 set(CPACK_PACKAGE_NAME Zintrax)
 set(CPACK_PACKAGE_VENDOR Merrowlake)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "VST 2.x, VST3 and LV2 effect: acoustic feedback between an instrument and its loudspeaker cabinet")
+    "VST 2.x, VST3, CLAP and LV2 effect: acoustic feedback between an instrument and its loudspeaker cabinet")
 set(CPACK_PACKAGE_CONTACT "Zintrax developers <zintrax@merrowlake.invalid>")
 set(CPACK_STRIP_FILES ON)
 
@@ -36,6 +37,9 @@ elseif(TARGET zintrax-host AND TARGET Zintrax)
   if(TARGET Zintrax_vst3)
     install(TARGETS Zintrax_vst3 LIBRARY DESTINATION ${ZINTRAX_VST3_INSTALL_FOLDER}
             COMPONENT package)
+  endif()
+  if(TARGET Zintrax_clap)
+    install(TARGETS Zintrax_clap LIBRARY DESTINATION lib/clap COMPONENT package)
   endif()
   set(CPACK_GENERATOR DEB)
   set(CPACK_COMPONENTS_ALL package)

@@ -2,7 +2,8 @@
 # Installs what the main job needs on Debian 12: the compilers and build tools, and the libraries
 # the plug-in and zintrax-host are built with. With --tests, also everything the test command
 # needs: GoogleTest and Google Benchmark, clang's sanitizer and fuzzer runtimes, X11's test
-# extension and xdotool, LV2's tools and example plug-ins, Ardour, JACK's server, and on x86_64
+# extension and xdotool, LV2's tools and example plug-ins, Ardour, Qtractor (a CLAP host), JACK's
+# server, and on x86_64
 # the other machines' builds (32-bit Linux, Windows with wine64, 64-bit ARM with qemu).
 set -euo pipefail
 tests=false
@@ -22,7 +23,7 @@ if $tests; then
   packages+=(
     git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libxtst-dev xdotool qemu-user ardour
+    libxtst-dev xdotool qemu-user ardour qtractor
     lilv-utils sordi lv2-examples jackd2
   )
   if [ "$(dpkg --print-architecture)" = amd64 ]; then

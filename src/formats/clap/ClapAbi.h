@@ -377,6 +377,81 @@ struct clap_plugin_preset_load {
                                 const char* location, const char* load_key);
 };
 
+// --- clap.gui, clap.timer-support, clap.posix-fd-support ---
+inline constexpr const char CLAP_EXT_GUI[] = "clap.gui";
+inline constexpr const char CLAP_WINDOW_API_X11[] = "x11";
+inline constexpr const char CLAP_WINDOW_API_WIN32[] = "win32";
+struct clap_window {
+  const char* api;
+  union {
+    unsigned long x11;
+    void* win32;
+    void* cocoa;
+    void* ptr;
+  };
+};
+struct clap_gui_resize_hints {
+  bool can_resize_horizontally;
+  bool can_resize_vertically;
+  bool preserve_aspect_ratio;
+  uint32_t aspect_ratio_width;
+  uint32_t aspect_ratio_height;
+};
+struct clap_plugin_gui {
+  bool(CLAP_ABI* is_api_supported)(const clap_plugin* plugin, const char* api, bool is_floating);
+  bool(CLAP_ABI* get_preferred_api)(const clap_plugin* plugin, const char** api, bool* is_floating);
+  bool(CLAP_ABI* create)(const clap_plugin* plugin, const char* api, bool is_floating);
+  void(CLAP_ABI* destroy)(const clap_plugin* plugin);
+  bool(CLAP_ABI* set_scale)(const clap_plugin* plugin, double scale);
+  bool(CLAP_ABI* get_size)(const clap_plugin* plugin, uint32_t* width, uint32_t* height);
+  bool(CLAP_ABI* can_resize)(const clap_plugin* plugin);
+  bool(CLAP_ABI* get_resize_hints)(const clap_plugin* plugin, clap_gui_resize_hints* hints);
+  bool(CLAP_ABI* adjust_size)(const clap_plugin* plugin, uint32_t* width, uint32_t* height);
+  bool(CLAP_ABI* set_size)(const clap_plugin* plugin, uint32_t width, uint32_t height);
+  bool(CLAP_ABI* set_parent)(const clap_plugin* plugin, const clap_window* window);
+  bool(CLAP_ABI* set_transient)(const clap_plugin* plugin, const clap_window* window);
+  void(CLAP_ABI* suggest_title)(const clap_plugin* plugin, const char* title);
+  bool(CLAP_ABI* show)(const clap_plugin* plugin);
+  bool(CLAP_ABI* hide)(const clap_plugin* plugin);
+};
+struct clap_host_gui {
+  void(CLAP_ABI* resize_hints_changed)(const clap_host* host);
+  bool(CLAP_ABI* request_resize)(const clap_host* host, uint32_t width, uint32_t height);
+  bool(CLAP_ABI* request_show)(const clap_host* host);
+  bool(CLAP_ABI* request_hide)(const clap_host* host);
+  void(CLAP_ABI* closed)(const clap_host* host, bool was_destroyed);
+};
+
+inline constexpr const char CLAP_EXT_TIMER_SUPPORT[] = "clap.timer-support";
+struct clap_plugin_timer_support {
+  void(CLAP_ABI* on_timer)(const clap_plugin* plugin, clap_id timer_id);
+};
+struct clap_host_timer_support {
+  bool(CLAP_ABI* register_timer)(const clap_host* host, uint32_t period_ms, clap_id* timer_id);
+  bool(CLAP_ABI* unregister_timer)(const clap_host* host, clap_id timer_id);
+};
+
+inline constexpr const char CLAP_EXT_POSIX_FD_SUPPORT[] = "clap.posix-fd-support";
+enum : uint32_t {
+  CLAP_POSIX_FD_READ = 1u << 0,
+  CLAP_POSIX_FD_WRITE = 1u << 1,
+  CLAP_POSIX_FD_ERROR = 1u << 2
+};
+struct clap_plugin_posix_fd_support {
+  void(CLAP_ABI* on_fd)(const clap_plugin* plugin, int fd, uint32_t flags);
+};
+struct clap_host_posix_fd_support {
+  bool(CLAP_ABI* register_fd)(const clap_host* host, int fd, uint32_t flags);
+  bool(CLAP_ABI* modify_fd)(const clap_host* host, int fd, uint32_t flags);
+  bool(CLAP_ABI* unregister_fd)(const clap_host* host, int fd);
+};
+
+inline constexpr const char CLAP_EXT_LOG[] = "clap.log";
+enum : int32_t { CLAP_LOG_WARNING = 2, CLAP_LOG_ERROR = 3 };
+struct clap_host_log {
+  void(CLAP_ABI* log)(const clap_host* host, int32_t severity, const char* message);
+};
+
 } // extern "C"
 
 // The layouts measured from the interface's own headers.
@@ -392,6 +467,8 @@ static_assert(sizeof(clap_audio_port_info) == 276 &&
 static_assert(sizeof(clap_preset_discovery_indexer) == 48 &&
               sizeof(clap_preset_discovery_location) == 16);
 static_assert(sizeof(clap_preset_discovery_metadata_receiver) == 44);
+static_assert(sizeof(clap_plugin_gui) == 60 && sizeof(clap_window) == 8 &&
+              sizeof(clap_host_gui) == 20);
 #elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
 static_assert(sizeof(clap_plugin_entry) == 40 && sizeof(clap_plugin_descriptor) == 88);
 static_assert(sizeof(clap_plugin) == 96 && sizeof(clap_host) == 88);
@@ -404,9 +481,12 @@ static_assert(sizeof(clap_audio_port_info) == 288 &&
 static_assert(sizeof(clap_preset_discovery_indexer) == 88 &&
               sizeof(clap_preset_discovery_location) == 32);
 static_assert(sizeof(clap_preset_discovery_metadata_receiver) == 88);
+static_assert(sizeof(clap_plugin_gui) == 120 && sizeof(clap_window) == 16 &&
+              sizeof(clap_host_gui) == 40);
 #endif
 static_assert(sizeof(clap_event_header) == 16 && sizeof(clap_event_param_gesture) == 20);
 static_assert(sizeof(clap_param_info) == 1320 && offsetof(clap_param_info, min_value) == 1296);
+static_assert(sizeof(clap_gui_resize_hints) == 12);
 #if defined(_WIN32) || UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
 static_assert(sizeof(clap_event_transport) == 104);
 #endif

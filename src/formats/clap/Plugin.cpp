@@ -2,26 +2,19 @@
 // host's events applied at their sample offsets (formats/common/TimedChanges.h).
 #include "formats/clap/Plugin.h"
 
+#include "formats/clap/Guarded.h"
 #include "formats/clap/Presets.h"
 
 #include "formats/common/ModuleAdapter.h"
 #include "formats/common/SettingsRecord.h"
 #include "formats/common/TimedChanges.h"
+#include "platform/IdleTimer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace {
-
-// Whatever a call into the module throws must not cross into the host.
-template <class Result, class Body> Result Guarded(Result failed, Body body) {
-  try {
-    return body();
-  } catch (...) {
-    return failed;
-  }
-}
 
 // The host's event list for one block, as a source of timed changes.
 class TEventChanges final : public TTimedChanges {
@@ -71,6 +64,7 @@ const clap_plugin* TClapPlugin::Create(const clap_host* host,
 
 TClapPlugin::TClapPlugin(const clap_host* host, const clap_plugin_descriptor* descriptor)
     : FHost(host), FModule(std::make_unique<TModuleAdapter>()) {
+  Listen(*FModule);
   FParameters = FModule->ParameterCount();
   FBase = std::make_unique<std::atomic<double>[]>(size_t(FParameters));
   FModulation = std::make_unique<std::atomic<double>[]>(size_t(FParameters));
@@ -81,7 +75,10 @@ TClapPlugin::TClapPlugin(const clap_host* host, const clap_plugin_descriptor* de
   FRecord.desc = descriptor;
   FRecord.plugin_data = this;
   FRecord.init = [](const clap_plugin* p) { return Of(p).Init(); };
-  FRecord.destroy = [](const clap_plugin* p) { delete &Of(p); };
+  FRecord.destroy = [](const clap_plugin* p) {
+    Of(p).GuiDestroy(); // a host that destroys with the editor still open
+    delete &Of(p);
+  };
   FRecord.activate = [](const clap_plugin* p, double rate, uint32_t min, uint32_t max) {
     return Of(p).Activate(rate, min, max);
   };
@@ -114,7 +111,33 @@ template <class T> const T* TClapPlugin::HostExtension(const char* id) const {
 
 bool TClapPlugin::Init() {
   FHostParams = HostExtension<clap_host_params>(CLAP_EXT_PARAMS);
+  FHostGui = HostExtension<clap_host_gui>(CLAP_EXT_GUI);
+  FHostTimer = HostExtension<clap_host_timer_support>(CLAP_EXT_TIMER_SUPPORT);
+  FHostFd = HostExtension<clap_host_posix_fd_support>(CLAP_EXT_POSIX_FD_SUPPORT);
+  FHostLog = HostExtension<clap_host_log>(CLAP_EXT_LOG);
   return true;
+}
+
+void TClapPlugin::Listen(TModuleAdapter& module) {
+  const auto request = [this] {
+    if (FHostParams && FHostParams->request_flush)
+      FHostParams->request_flush(FHost);
+  };
+  module.Notices.ParameterChanged = [this, request](int32_t index, float value) {
+    if (index < 0 || index >= FParameters)
+      return;
+    FBase[size_t(index)] = value;
+    FEdits.Push({CLAP_EVENT_PARAM_VALUE, clap_id(index), value});
+    request();
+  };
+  module.Notices.EditBegun = [this, request](int32_t index) {
+    FEdits.Push({CLAP_EVENT_PARAM_GESTURE_BEGIN, clap_id(index), 0.0});
+    request();
+  };
+  module.Notices.EditEnded = [this, request](int32_t index) {
+    FEdits.Push({CLAP_EVENT_PARAM_GESTURE_END, clap_id(index), 0.0});
+    request();
+  };
 }
 
 bool TClapPlugin::Activate(double sampleRate, uint32_t minFrames, uint32_t maxFrames) {
@@ -124,11 +147,17 @@ bool TClapPlugin::Activate(double sampleRate, uint32_t minFrames, uint32_t maxFr
   return Guarded(false, [&] {
     if (FModule->IsOpen() && float(sampleRate) != float(FSampleRate)) {
       // A module runs at the rate it was opened at: a new rate takes a new module with the
-      // settings of the old one.
+      // settings of the old one; an open editor moves to it.
+      const bool editor = FModule->EditorOpen();
       auto module = std::make_unique<TModuleAdapter>();
+      Listen(*module);
       ApplySettings(*module, CaptureSettings(*FModule));
+      module->SetEditorScale(FModule->EditorScale());
+      CloseEditor();
       FModule->Close();
       FModule = std::move(module);
+      if (editor && !OpenEditor())
+        FParent = nullptr;
     }
     if (!FModule->IsOpen()) {
       // Blocks are handed to the module in pieces of at most this many frames.
@@ -196,6 +225,14 @@ const void* TClapPlugin::Extension(const char* id) const {
         return Of(p).LoadPreset(kind, location, key);
       }};
   static const clap_plugin_latency latency = {[](const clap_plugin*) { return 0u; }};
+  static const clap_plugin_timer_support timer = {[](const clap_plugin* p, clap_id) {
+    if (Of(p).FModule->EditorOpen())
+      Of(p).FModule->IdleEditor();
+  }};
+  static const clap_plugin_posix_fd_support descriptors = {[](const clap_plugin* p, int, uint32_t) {
+    if (Of(p).FModule->EditorOpen())
+      Of(p).FModule->IdleEditor();
+  }};
   if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0)
     return &ports;
   if (std::strcmp(id, CLAP_EXT_PARAMS) == 0)
@@ -207,6 +244,14 @@ const void* TClapPlugin::Extension(const char* id) const {
     return &presets;
   if (std::strcmp(id, CLAP_EXT_LATENCY) == 0)
     return &latency;
+  if (std::strcmp(id, CLAP_EXT_GUI) == 0)
+    return FModule->HasEditor() ? &kGui : nullptr;
+#if !defined(_WIN32)
+  if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0)
+    return &timer;
+  if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0)
+    return &descriptors;
+#endif
   return nullptr;
 }
 

@@ -2,12 +2,15 @@
 // parameters in their own units, state and latency.
 //
 // Threads: the host's main thread creates, activates, reads and writes parameters while inactive,
-// and saves and loads state; its audio thread processes and flushes while active. A parameter's
+// saves and loads state and runs the editor; its audio thread processes and flushes while active.
+// What the user does in the editor reaches the host as gesture and value events through a queue
+// that the next process or flush empties, after a flush request. A parameter's
 // value as the host set it (its base) is kept apart from the modulation the host adds on top: the
 // module plays base plus modulation, the host reads back the base, and a state holds the base.
 #pragma once
 
 #include "formats/clap/ClapAbi.h"
+#include "formats/clap/EditQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +20,7 @@
 #include <vector>
 
 class TModuleAdapter;
+class TIdleTimer;
 
 class TClapPlugin {
 public:
@@ -40,6 +44,8 @@ private:
 
   // clap_plugin
   bool Init();
+  // Hands the module's notices (the editor's edits) to the host.
+  void Listen(TModuleAdapter& module);
   bool Activate(double sampleRate, uint32_t minFrames, uint32_t maxFrames);
   void Deactivate();
   clap_process_status Process(const clap_process& process);
@@ -63,6 +69,20 @@ private:
   // Selects a factory program as a program change does, for the preset it was loaded as.
   bool LoadPreset(uint32_t kind, const char* location, const char* key);
 
+  // Editor (PluginGui.cpp)
+  static const clap_plugin_gui kGui;
+  bool GuiSupported(const char* api, bool floating) const;
+  bool GuiCreate(const char* api, bool floating);
+  void GuiDestroy();
+  bool GuiSetScale(double scale);
+  bool GuiSize(uint32_t& width, uint32_t& height) const;
+  bool GuiSetParent(const clap_window& window);
+  // Opens the editor in the parent and has the host turn it; false (and closed) when the host
+  // will not.
+  bool OpenEditor();
+  void CloseEditor();
+  void Report(const char* message) const;
+
   // State (PluginState.cpp)
   static const clap_plugin_state kState;
   bool Save(const clap_ostream& stream) const;
@@ -71,6 +91,10 @@ private:
   clap_plugin FRecord;
   const clap_host* FHost;
   const clap_host_params* FHostParams = nullptr;
+  const clap_host_gui* FHostGui = nullptr;
+  const clap_host_timer_support* FHostTimer = nullptr;
+  const clap_host_posix_fd_support* FHostFd = nullptr;
+  const clap_host_log* FHostLog = nullptr;
   std::unique_ptr<TModuleAdapter> FModule;
   bool FActive = false;
   double FSampleRate = 0.0; // the rate the module was opened at; 0 before the first activation
@@ -78,4 +102,14 @@ private:
   std::unique_ptr<std::atomic<double>[]> FBase;
   std::unique_ptr<std::atomic<double>[]> FModulation;
   int32_t FParameters = 0;
+  TEditQueue FEdits;
+  // The editor: created by the host, then open in its parent window, turned by the host's timer
+  // and the connection's descriptor (on Windows by a timer of the window system).
+  bool FGuiCreated = false;
+  void* FParent = nullptr;
+  clap_id FTimer = CLAP_INVALID_ID;
+  int FDescriptor = -1;
+#if defined(_WIN32)
+  std::unique_ptr<TIdleTimer> FIdleTimer;
+#endif
 };

@@ -117,11 +117,13 @@ void TClapPlugin::Apply(const clap_event_header& event) {
   Play(int32_t(change.param_id));
 }
 
-void TClapPlugin::Flush(const clap_input_events* in, const clap_output_events*) {
+void TClapPlugin::Flush(const clap_input_events* in, const clap_output_events* out) {
   const uint32_t count = in && in->size && in->get ? in->size(in) : 0;
   for (uint32_t i = 0; i < count; ++i)
     if (const clap_event_header* event = in->get(in, i))
       Apply(*event);
+  if (out && out->try_push)
+    FEdits.Drain(*out);
 }
 
 void TClapPlugin::Play(int32_t index) {
