@@ -3,11 +3,22 @@
 #include "hosting/Errors.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+
+#if !defined(_WIN32)
+#include <poll.h>
+#endif
 
 namespace zhost {
 
 namespace {
+
+int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // Where the plug-in's events go when the caller keeps none.
 const clap_output_events kDiscard = {
@@ -57,7 +68,8 @@ ClapOutputList::ClapOutputList() {
   };
 }
 
-ClapEffect::ClapEffect(const ClapLibrary& library, const std::string& id) {
+ClapEffect::ClapEffect(const ClapLibrary& library, const std::string& id, bool runLoop)
+    : FRunLoop(runLoop) {
   std::memset(&FHost, 0, sizeof FHost);
   FHost.clap_version = CLAP_VERSION_OURS;
   FHost.host_data = this;
@@ -87,6 +99,7 @@ ClapEffect::ClapEffect(const ClapLibrary& library, const std::string& id) {
   params = PluginExtension<clap_plugin_params>(FPlugin, CLAP_EXT_PARAMS);
   ports = PluginExtension<clap_plugin_audio_ports>(FPlugin, CLAP_EXT_AUDIO_PORTS);
   state = PluginExtension<clap_plugin_state>(FPlugin, CLAP_EXT_STATE);
+  FGui = PluginExtension<clap_plugin_gui>(FPlugin, CLAP_EXT_GUI);
   if (ports && ports->count && ports->get) {
     clap_audio_port_info info{};
     if (ports->count(FPlugin, true) > 0 && ports->get(FPlugin, 0, true, &info))
@@ -100,6 +113,7 @@ ClapEffect::ClapEffect(const ClapLibrary& library, const std::string& id) {
 }
 
 ClapEffect::~ClapEffect() {
+  CloseEditor();
   if (FProcessing)
     StopProcessing();
   if (FActive)
@@ -117,10 +131,67 @@ const void* ClapEffect::HostExtension(const char* id) const {
                                           [](const clap_host*, clap_id, uint32_t) {},
                                           [](const clap_host* host) { ++Of(host).FFlushRequests; }};
   static const clap_host_state state = {[](const clap_host*) {}};
+  static const clap_host_gui gui = {[](const clap_host*) {},
+                                    [](const clap_host* host, uint32_t width, uint32_t height) {
+                                      Of(host).resizeRequests.emplace_back(width, height);
+                                      return true;
+                                    },
+                                    [](const clap_host*) { return false; },
+                                    [](const clap_host*) { return false; },
+                                    [](const clap_host*, bool) {}};
+  static const clap_host_timer_support timers = {
+      [](const clap_host* host, uint32_t period, clap_id* timer) {
+        ClapEffect& effect = Of(host);
+        if (!timer ||
+            !PluginExtension<clap_plugin_timer_support>(effect.FPlugin, CLAP_EXT_TIMER_SUPPORT))
+          return false;
+        period = std::clamp(period, 1u, 1000u);
+        *timer = effect.FNextTimer++;
+        effect.FTimers.push_back({*timer, period, SteadyMilliseconds() + period});
+        return true;
+      },
+      [](const clap_host* host, clap_id timer) {
+        auto& list = Of(host).FTimers;
+        const auto found =
+            std::find_if(list.begin(), list.end(), [&](const Timer& t) { return t.id == timer; });
+        if (found == list.end())
+          return false;
+        list.erase(found);
+        return true;
+      }};
+  static const clap_host_posix_fd_support descriptors = {
+      [](const clap_host* host, int fd, uint32_t flags) {
+        auto& list = Of(host).FDescriptors;
+        if (fd < 0 || flags != CLAP_POSIX_FD_READ ||
+            std::find(list.begin(), list.end(), fd) != list.end() ||
+            !PluginExtension<clap_plugin_posix_fd_support>(Of(host).FPlugin,
+                                                           CLAP_EXT_POSIX_FD_SUPPORT))
+          return false;
+        list.push_back(fd);
+        return true;
+      },
+      [](const clap_host* host, int fd, uint32_t flags) {
+        auto& list = Of(host).FDescriptors;
+        return flags == CLAP_POSIX_FD_READ && std::find(list.begin(), list.end(), fd) != list.end();
+      },
+      [](const clap_host* host, int fd) {
+        auto& list = Of(host).FDescriptors;
+        const auto found = std::find(list.begin(), list.end(), fd);
+        if (found == list.end())
+          return false;
+        list.erase(found);
+        return true;
+      }};
   if (std::strcmp(id, CLAP_EXT_PARAMS) == 0)
     return &params;
   if (std::strcmp(id, CLAP_EXT_STATE) == 0)
     return &state;
+  if (std::strcmp(id, CLAP_EXT_GUI) == 0)
+    return &gui;
+  if (FRunLoop && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0)
+    return &timers;
+  if (FRunLoop && std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0)
+    return &descriptors;
   return nullptr;
 }
 
@@ -166,7 +237,7 @@ void ClapEffect::StopProcessing() {
 
 clap_process_status ClapEffect::Process(const float* const* inputs, float* const* outputs,
                                         uint32_t frames, const ClapEventList* events,
-                                        ClapOutputList* out) {
+                                        const clap_output_events* out) {
   StartProcessing();
   static const ClapEventList kNoEvents;
   // The pointer arrays were sized for the ports when they were read: nothing is allocated here.
@@ -184,14 +255,14 @@ clap_process_status ClapEffect::Process(const float* const* inputs, float* const
   process.audio_inputs_count = FInputChannels ? 1 : 0;
   process.audio_outputs_count = FOutputChannels ? 1 : 0;
   process.in_events = (events ? events : &kNoEvents)->List();
-  process.out_events = out ? out->List() : &kDiscard;
+  process.out_events = out ? out : &kDiscard;
   FSteadyTime += frames;
   return FPlugin->process(FPlugin, &process);
 }
 
-void ClapEffect::Flush(const ClapEventList& events, ClapOutputList* out) {
+void ClapEffect::Flush(const ClapEventList& events, const clap_output_events* out) {
   if (params && params->flush)
-    params->flush(FPlugin, events.List(), out ? out->List() : &kDiscard);
+    params->flush(FPlugin, events.List(), out ? out : &kDiscard);
 }
 
 std::optional<double> ClapEffect::Value(clap_id id) const {
@@ -248,6 +319,63 @@ bool ClapEffect::Load(const std::vector<uint8_t>& bytes, std::size_t chunk) {
                         return int64_t(n);
                       }};
   return state && state->load && state->load(FPlugin, &stream);
+}
+
+bool ClapEffect::OpenEditor(unsigned long window, double scale) {
+  if (FGuiOpen || !FGui || !FGui->is_api_supported || !FGui->create || !FGui->set_parent)
+    return false;
+  if (!FGui->is_api_supported(FPlugin, CLAP_WINDOW_API_X11, false) ||
+      !FGui->create(FPlugin, CLAP_WINDOW_API_X11, false))
+    return false;
+  FGuiOpen = true;
+  if (scale > 0.0 && FGui->set_scale)
+    FGui->set_scale(FPlugin, scale);
+  clap_window parent{};
+  parent.api = CLAP_WINDOW_API_X11;
+  parent.x11 = window;
+  if (!FGui->set_parent(FPlugin, &parent)) {
+    CloseEditor();
+    return false;
+  }
+  if (FGui->show)
+    FGui->show(FPlugin);
+  return true;
+}
+
+void ClapEffect::CloseEditor() {
+  if (!FGuiOpen)
+    return;
+  FGuiOpen = false;
+  if (FGui->destroy)
+    FGui->destroy(FPlugin);
+}
+
+void ClapEffect::RunLoop(int timeoutMs) {
+  const int64_t now = SteadyMilliseconds();
+  int64_t wait = timeoutMs;
+  for (const Timer& t : FTimers)
+    wait = std::min(wait, std::max<int64_t>(t.due - now, 0));
+#if !defined(_WIN32)
+  std::vector<pollfd> watched;
+  for (int fd : FDescriptors)
+    watched.push_back({fd, POLLIN, 0});
+  if (poll(watched.data(), nfds_t(watched.size()), int(wait)) > 0)
+    if (const auto* fds =
+            PluginExtension<clap_plugin_posix_fd_support>(FPlugin, CLAP_EXT_POSIX_FD_SUPPORT))
+      for (const pollfd& p : watched)
+        if (p.revents & (POLLIN | POLLERR | POLLHUP))
+          fds->on_fd(FPlugin, p.fd,
+                     (p.revents & POLLIN ? CLAP_POSIX_FD_READ : 0) |
+                         (p.revents & (POLLERR | POLLHUP) ? CLAP_POSIX_FD_ERROR : 0));
+#endif
+  const int64_t later = SteadyMilliseconds();
+  if (const auto* timers =
+          PluginExtension<clap_plugin_timer_support>(FPlugin, CLAP_EXT_TIMER_SUPPORT))
+    for (std::size_t i = 0; i < FTimers.size(); ++i)
+      if (FTimers[i].due <= later) {
+        FTimers[i].due = later + FTimers[i].period;
+        timers->on_timer(FPlugin, FTimers[i].id); // may unregister timers
+      }
 }
 
 } // namespace zhost

@@ -53,8 +53,9 @@ private:
 class ClapEffect {
 public:
   // A new instance of the plug-in with that id (the first plug-in for an empty id), initialised;
-  // throws HostError when the factory or the plug-in refuses.
-  ClapEffect(const ClapLibrary& library, const std::string& id = {});
+  // throws HostError when the factory or the plug-in refuses. Without runLoop the host offers
+  // neither timers nor a watch of descriptors (an editor on X11 then has nothing to turn it).
+  explicit ClapEffect(const ClapLibrary& library, const std::string& id = {}, bool runLoop = true);
   // Stops processing, deactivates and destroys, as far as each was reached.
   ~ClapEffect();
   ClapEffect(const ClapEffect&) = delete;
@@ -79,8 +80,9 @@ public:
   // One call of frames from the channels of inputs into outputs, with events; the plug-in's
   // events go to out when given. Starts processing first when it has not been.
   clap_process_status Process(const float* const* inputs, float* const* outputs, uint32_t frames,
-                              const ClapEventList* events = nullptr, ClapOutputList* out = nullptr);
-  void Flush(const ClapEventList& events, ClapOutputList* out = nullptr);
+                              const ClapEventList* events = nullptr,
+                              const clap_output_events* out = nullptr);
+  void Flush(const ClapEventList& events, const clap_output_events* out = nullptr);
 
   const std::vector<clap_param_info>& Parameters() const { return FParameters; }
   std::optional<double> Value(clap_id id) const;
@@ -96,11 +98,29 @@ public:
   int Rescans() const { return FRescans.load(); }
   int FlushRequests() const { return FFlushRequests.load(); }
 
+  // The editor, embedded in an X11 window: created, scaled when scale > 0 and given the parent;
+  // false (destroyed again) when the plug-in refuses a step.
+  bool OpenEditor(unsigned long window, double scale = 0.0);
+  void CloseEditor();
+  bool EditorOpen() const { return FGuiOpen; }
+  // One turn of the host's loop for the plug-in: waits up to timeoutMs for a watched descriptor
+  // or the next timer, then calls the plug-in for each that is due.
+  void RunLoop(int timeoutMs);
+  // The timers and descriptors the plug-in has registered.
+  std::size_t Registered() const { return FTimers.size() + FDescriptors.size(); }
+  // The sizes the plug-in asked the host for, in order.
+  std::vector<std::pair<uint32_t, uint32_t>> resizeRequests;
+
 private:
   static ClapEffect& Of(const clap_host* host) {
     return *static_cast<ClapEffect*>(host->host_data);
   }
   const void* HostExtension(const char* id) const;
+  struct Timer {
+    clap_id id;
+    uint32_t period;
+    int64_t due; // milliseconds of a steady clock
+  };
   void ReadParameters();
 
   clap_host FHost;
@@ -113,6 +133,12 @@ private:
   std::atomic<int> FRescans{0};
   std::atomic<int> FFlushRequests{0};
   int64_t FSteadyTime = 0;
+  bool FRunLoop = true;
+  const clap_plugin_gui* FGui = nullptr;
+  bool FGuiOpen = false;
+  std::vector<Timer> FTimers;
+  std::vector<int> FDescriptors;
+  clap_id FNextTimer = 1;
   std::vector<float*> FInputPointers, FOutputPointers;
 };
 

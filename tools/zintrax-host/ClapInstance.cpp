@@ -58,6 +58,23 @@ ClapInstance::ClapInstance(const std::string& path) : FLocation(path), FLibrary(
   for (std::size_t i = 0; i < FEffect->Parameters().size(); ++i)
     FRequests[i].store(std::numeric_limits<double>::quiet_NaN());
   FEvents.Reserve(FEffect->Parameters().size());
+  FEdited = std::make_unique<std::atomic<bool>[]>(FEffect->Parameters().size());
+  FEdits.ctx = this;
+  FEdits.try_push = [](const clap_output_events* list, const clap_event_header* event) {
+    auto& self = *static_cast<ClapInstance*>(list->ctx);
+    if (!event || event->space_id != CLAP_CORE_EVENT_SPACE_ID ||
+        event->type != CLAP_EVENT_PARAM_VALUE || event->size < sizeof(clap_event_param_value))
+      return event != nullptr;
+    const auto& change = *reinterpret_cast<const clap_event_param_value*>(event);
+    for (std::size_t i = 0; i < self.FEffect->Parameters().size(); ++i)
+      if (self.FEffect->Parameters()[i].id == change.param_id)
+        self.FEdited[i].store(true);
+    return true;
+  };
+  const auto* gui = static_cast<const clap_plugin_gui*>(
+      FEffect->Plugin().get_extension(&FEffect->Plugin(), CLAP_EXT_GUI));
+  FHasEditor = gui && gui->is_api_supported &&
+               gui->is_api_supported(&FEffect->Plugin(), CLAP_WINDOW_API_X11, false);
 }
 
 ClapInstance::~ClapInstance() = default;
@@ -98,7 +115,7 @@ void ClapInstance::Process(float** inputs, float** outputs, int32_t frames) {
     if (const double value = FRequests[i].exchange(std::numeric_limits<double>::quiet_NaN());
         !std::isnan(value))
       FEvents.Value(0, FEffect->Parameters()[i].id, value);
-  if (FEffect->Process(inputs, outputs, uint32_t(frames), &FEvents) == CLAP_PROCESS_ERROR)
+  if (FEffect->Process(inputs, outputs, uint32_t(frames), &FEvents, &FEdits) == CLAP_PROCESS_ERROR)
     throw HostError(FLocation + ": the plug-in failed to process a block");
 }
 
@@ -134,7 +151,7 @@ void ClapInstance::SetParameterText(int32_t index, const std::string& value) {
   }
   ClapEventList change;
   change.Value(0, Info(index).id, *parsed);
-  FEffect->Flush(change);
+  FEffect->Flush(change, &FEdits);
 }
 
 std::string ClapInstance::ProgramName(int32_t index) const {
@@ -149,6 +166,45 @@ void ClapInstance::SelectProgram(int32_t index) {
     throw HostError(FLocation + ": the plug-in refused to load its preset \"" + ProgramName(index) +
                     "\"");
   FProgram = index;
+}
+
+std::pair<int, int> ClapInstance::EditorSize() const {
+  const auto* gui = static_cast<const clap_plugin_gui*>(
+      FEffect->Plugin().get_extension(&FEffect->Plugin(), CLAP_EXT_GUI));
+  uint32_t width = 0, height = 0;
+  if (FEffect->EditorOpen() && gui && gui->get_size &&
+      gui->get_size(&FEffect->Plugin(), &width, &height))
+    return {int(width), int(height)};
+  // Before it opens: the size it will take at this scale.
+  if (gui && gui->create && gui->create(&FEffect->Plugin(), CLAP_WINDOW_API_X11, false)) {
+    if (editorScale > 0 && gui->set_scale)
+      gui->set_scale(&FEffect->Plugin(), editorScale);
+    if (!gui->get_size || !gui->get_size(&FEffect->Plugin(), &width, &height))
+      width = height = 0;
+    gui->destroy(&FEffect->Plugin());
+  }
+  return {int(width), int(height)};
+}
+
+bool ClapInstance::OpenEditor(void*, unsigned long window) {
+  CloseEditor();
+  return FEffect->OpenEditor(window, editorScale);
+}
+
+void ClapInstance::IdleEditor() {
+  FEffect->RunLoop(0);
+  // A request to flush while nothing processes is answered here, on the main thread.
+  if (!FEffect->Active() && FEffect->FlushRequests() != FFlushesServed) {
+    FFlushesServed = FEffect->FlushRequests();
+    FEffect->Flush(ClapEventList(), &FEdits);
+  }
+  for (std::size_t i = 0; i < FEffect->Parameters().size(); ++i)
+    if (FEdited[i].exchange(false) && onParameterEdited)
+      onParameterEdited(int32_t(i));
+}
+
+void ClapInstance::CloseEditor() {
+  FEffect->CloseEditor();
 }
 
 } // namespace zhost

@@ -3,7 +3,9 @@
 // file (hosting/ClapPresets.h), selected through its preset-load extension.
 //
 // Before activation a value reaches the plug-in through a flush at once; after, through a slot
-// a parameter that the next block takes as an event at its first frame.
+// a parameter that the next block takes as an event at its first frame. The editor is turned by
+// the host loop of ClapEffect; the values it sets come back as the plug-in's events, from a
+// flush while inactive, from Process while playing.
 #pragma once
 
 #include "Instance.h"
@@ -48,11 +50,11 @@ public:
   std::string ProgramName(int32_t index) const override;
   void SelectProgram(int32_t index) override;
 
-  bool HasEditor() const override { return false; }
-  std::pair<int, int> EditorSize() const override { return {0, 0}; }
-  bool OpenEditor(void*, unsigned long) override { return false; }
-  void IdleEditor() override {}
-  void CloseEditor() override {}
+  bool HasEditor() const override { return FHasEditor; }
+  std::pair<int, int> EditorSize() const override;
+  bool OpenEditor(void* display, unsigned long window) override;
+  void IdleEditor() override;
+  void CloseEditor() override;
 
 private:
   const clap_param_info& Info(int32_t index) const {
@@ -71,6 +73,11 @@ private:
   // thread, taken by Process.
   std::unique_ptr<std::atomic<double>[]> FRequests;
   ClapEventList FEvents; // the audio thread's
+  bool FHasEditor = false;
+  // Which parameters the plug-in's own events changed since the editor was last idled.
+  std::unique_ptr<std::atomic<bool>[]> FEdited;
+  clap_output_events FEdits;
+  int FFlushesServed = 0;
 };
 
 } // namespace zhost

@@ -124,7 +124,8 @@ void TClapPlugin::Listen(TModuleAdapter& module) {
       FHostParams->request_flush(FHost);
   };
   module.Notices.ParameterChanged = [this, request](int32_t index, float value) {
-    if (index < 0 || index >= FParameters)
+    // The editor also tells of values it sets as it opens: the host knows those already.
+    if (index < 0 || index >= FParameters || float(FBase[size_t(index)].load()) == value)
       return;
     FBase[size_t(index)] = value;
     FEdits.Push({CLAP_EVENT_PARAM_VALUE, clap_id(index), value});
