@@ -55,7 +55,9 @@ TEST(ClapPlugin, EntryIsCountedAndOffersItsFactoriesAndOneDescriptor) {
 
 TEST(ClapPlugin, ParametersSpeakTheirOwnUnitsAndTexts) {
   Effect effect;
-  ASSERT_EQ(4u, effect.Parameters().size());
+  ASSERT_EQ(5u, effect.Parameters().size());
+  EXPECT_EQ(CLAP_PARAM_IS_BYPASS | CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_AUTOMATABLE,
+            effect.Parameters()[4].flags);
   const clap_param_info& distance = effect.Parameters()[0];
   EXPECT_STREQ("Distance", distance.name);
   EXPECT_EQ(50.0, distance.min_value);
@@ -75,7 +77,7 @@ TEST(ClapPlugin, ParametersSpeakTheirOwnUnitsAndTexts) {
   events.Value(0, 2, 0.25, 1);
   events.Value(0, 9, 0.25);
   effect.Flush(events);
-  EXPECT_EQ((std::vector<double>{750.0, 5.0, 0.5, 0.5}), Values(effect));
+  EXPECT_EQ((std::vector<double>{750.0, 5.0, 0.5, 0.5, 0.0}), Values(effect));
 }
 
 TEST(ClapPlugin, PresetsInsideTheFileAreTheFactoryProgramsAndLoadAsThey) {
@@ -86,7 +88,7 @@ TEST(ClapPlugin, PresetsInsideTheFileAreTheFactoryProgramsAndLoadAsThey) {
   EXPECT_EQ(std::vector<std::string>{"com.merrowlake.zintrax"}, presets[1].pluginIds);
   Effect effect;
   ASSERT_TRUE(effect.SelectPreset(2));
-  EXPECT_EQ((std::vector<double>{300.0, 2.0, double(0.1f), double(0.2f)}), Values(effect));
+  EXPECT_EQ((std::vector<double>{300.0, 2.0, double(0.1f), double(0.2f), 0.0}), Values(effect));
   EXPECT_EQ(1, effect.Rescans());
   EXPECT_FALSE(effect.SelectPreset(3));
   const auto* load = static_cast<const clap_plugin_preset_load*>(

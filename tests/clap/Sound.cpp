@@ -115,4 +115,61 @@ TEST(ClapSound, EventsInsideABlockSoundAsTheSameValuesSetBetweenBlocks) {
   EXPECT_TRUE(withEvents == split);
 }
 
+// Switched on and off in the ringing tail: bypassed, the input (here silence); around each switch
+// no step from sample to sample larger than the signal's own; and the loop rang on underneath,
+// so that after the fade back the output is the one that was never bypassed.
+TEST(ClapSound, BypassCrossfadesToTheInputAndBackWhileTheLoopRingsOn) {
+  const effecttest::PrivateSettings settings("5");
+  const Stereo input = FactoryInput(30000);
+  const uint32_t on = 4000, off = 7000, fade = 882; // 20 ms at 44.1 kHz
+  Effect plain;
+  plain.SelectPreset(1);
+  plain.Activate(44100.0, 1, 500);
+  const Stereo reference = plain.Render(input, 500);
+  Effect switched;
+  switched.SelectPreset(1);
+  switched.Activate(44100.0, 1, 500);
+  const clap_id bypass = switched.Parameters().back().id;
+  ASSERT_TRUE(switched.Parameters().back().flags & CLAP_PARAM_IS_BYPASS);
+  const Stereo output = switched.Render(input, 500, [&](uint32_t done, uint32_t n, auto& list) {
+    for (const uint32_t at : {on, off})
+      if (at >= done && at < done + n)
+        list.Value(at - done, bypass, at == on ? 1.0 : 0.0);
+  });
+  float ownStep = 0, stepAtSwitch = 0, ringing = 0;
+  for (std::size_t i = 1; i < output.Frames(); ++i) {
+    const float own = std::abs(reference.left[i] - reference.left[i - 1]);
+    const float step = std::abs(output.left[i] - output.left[i - 1]);
+    if (i >= on - fade && i < off + 2 * fade)
+      ownStep = std::max(ownStep, own); // the tail's own, around the switches
+    if ((i >= on && i < on + fade) || (i >= off && i < off + fade))
+      stepAtSwitch = std::max(stepAtSwitch, step);
+    if (i >= on - fade && i < on)
+      ringing = std::max(ringing, std::abs(reference.left[i]));
+  }
+  EXPECT_GT(ringing, 0.01f) << "the switch falls in a ringing tail";
+  EXPECT_LE(stepAtSwitch, ownStep);
+  // Within each fade the output lies between the two and is mostly neither: a crossfade, not a cut.
+  for (const uint32_t at : {on, off}) {
+    int mixed = 0;
+    for (std::size_t i = at; i < at + fade; ++i) {
+      const float low = std::min(reference.left[i], input.left[i]);
+      const float high = std::max(reference.left[i], input.left[i]);
+      EXPECT_TRUE(output.left[i] >= low && output.left[i] <= high) << i;
+      mixed += output.left[i] != reference.left[i] && output.left[i] != input.left[i];
+    }
+    EXPECT_GT(mixed, int(fade) / 2) << "at " << at;
+  }
+  for (std::size_t i = 0; i < output.Frames(); ++i) {
+    const bool bypassed = i >= on + fade && i < off;
+    const bool passed = i < on || i >= off + fade;
+    if (bypassed)
+      ASSERT_EQ(input.left[i], output.left[i]) << i;
+    if (passed)
+      ASSERT_EQ(reference.right[i], output.right[i]) << i;
+  }
+  EXPECT_EQ(0.0, switched.Value(bypass).value_or(-1));
+  EXPECT_EQ("On", switched.Text(bypass, 1.0));
+}
+
 } // namespace

@@ -123,3 +123,20 @@ TEST(Lv2Bundle, Lv2ApplyRendersTheSamplesOfTheVst2PluginForEachProgramAndHandSet
     }
   }
 }
+
+// The plug-in's own bypass, the control designated lv2:enabled: off, the input comes out once the
+// crossfade of 20 ms is over.
+TEST(Lv2Bundle, TheEnabledControlOffGivesTheInputAfterTheCrossfade) {
+  const Lv2Path path;
+  const TempDir& dir = path.dir;
+  WriteWav(dir / "in.wav", 48000, {Ramp(20000, 0.6f), Ramp(20000, -0.4f)});
+  const std::string apply = "env " ZINTRAX_TOOL_PRELOAD
+                            " ZINTRAX_SEED=5 ZINTRAX_SETTINGS_FILE=z.conf " +
+                            path.Env() + " lv2apply -i in.wav -o lv2.wav -c enabled 0 " + kUri;
+  ASSERT_EQ(RunCommand(dir, apply).status, 0) << ReadText(dir / ".out");
+  const auto input = Samples(dir / "in.wav");
+  const auto output = Samples(dir / "lv2.wav");
+  ASSERT_EQ(input.size(), output.size());
+  for (std::size_t c = 0; c < input.size(); ++c)
+    EXPECT_TRUE(std::equal(input[c].begin() + 960, input[c].end(), output[c].begin() + 960));
+}

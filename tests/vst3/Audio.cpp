@@ -101,3 +101,36 @@ TEST(Vst3Audio, InPlaceBuffersGiveTheSameSamples) {
 }
 
 } // namespace
+
+namespace {
+
+// The bypass switched on and off by points inside blocks: bypassed, the input comes out; after
+// the fade back, the output is the one that was never bypassed.
+TEST(Vst3Audio, TheBypassGivesTheInputAndLetsTheLoopRingOnUnderneath) {
+  const effecttest::PrivateSettings settings("8");
+  const Stereo input = FactoryInput(12000);
+  const int32 on = 3100, off = 7000, fade = 882;
+  Effect plain;
+  plain.Start(44100.0, 512);
+  const Stereo reference = plain.Render(input, 512);
+  Effect switched;
+  ParameterInfo info{};
+  switched.controller->getParameterInfo(switched.controller->getParameterCount() - 1, &info);
+  ASSERT_EQ(kCanAutomate | kIsBypass, info.flags);
+  const ParamID bypass = info.id;
+  switched.Start(44100.0, 512);
+  const Stereo output = switched.Render(input, 512, [&](int32 done, auto& changes) {
+    for (const int32 at : {on, off})
+      if (at >= done && at < done + 512)
+        changes.Add(bypass, at - done, at == on ? 1.0 : 0.0);
+  });
+  for (int32 i = 0; i < int32(input.Frames()); ++i) {
+    if (i >= on + fade && i < off)
+      ASSERT_EQ(input.left[std::size_t(i)], output.left[std::size_t(i)]) << i;
+    if (i < on || i >= off + fade)
+      ASSERT_EQ(reference.right[std::size_t(i)], output.right[std::size_t(i)]) << i;
+  }
+  EXPECT_EQ(0.0, switched.controller->getParamNormalized(bypass));
+}
+
+} // namespace

@@ -104,7 +104,7 @@ TEST(Vst3Component, SecondInitializeAndTerminateAreHarmlessAndTerminateThenIniti
     EXPECT_EQ(kResultOk, effect.controller->terminate());
     EXPECT_EQ(0, effect.controller->getParameterCount());
     EXPECT_EQ(kResultOk, effect.component->initialize(effect.context.get()));
-    EXPECT_EQ(5, effect.controller->getParameterCount());
+    EXPECT_EQ(6, effect.controller->getParameterCount());
     ProcessSetup setup{kRealtime, kSample32, 256, 1234.5678 * (round + 1)};
     EXPECT_EQ(kResultOk, effect.processor->setupProcessing(&setup));
     EXPECT_EQ(kResultOk, effect.component->setActive(true));
@@ -112,9 +112,9 @@ TEST(Vst3Component, SecondInitializeAndTerminateAreHarmlessAndTerminateThenIniti
   }
 }
 
-TEST(Vst3Parameters, TheModulesParametersAndAProgramParameter) {
+TEST(Vst3Parameters, TheModulesParametersAProgramParameterAndTheBypass) {
   Effect effect;
-  ASSERT_EQ(5, effect.controller->getParameterCount());
+  ASSERT_EQ(6, effect.controller->getParameterCount());
   const char* names[] = {"Distance", "Feeding", "X-Axis", "Y-Axis"};
   for (int32 i = 0; i < 4; ++i) {
     ParameterInfo info{};
@@ -133,6 +133,11 @@ TEST(Vst3Parameters, TheModulesParametersAndAProgramParameter) {
   ASSERT_EQ(kResultOk, effect.controller->getParameterInfo(4, &program));
   EXPECT_EQ(kIsProgramChange | kIsList, program.flags);
   EXPECT_EQ(2, program.stepCount);
+  ParameterInfo bypass{};
+  ASSERT_EQ(kResultOk, effect.controller->getParameterInfo(5, &bypass));
+  EXPECT_EQ(kCanAutomate | kIsBypass, bypass.flags);
+  EXPECT_EQ(1, bypass.stepCount);
+  EXPECT_EQ("Bypass", Title(bypass));
 }
 
 TEST(Vst3Parameters, ScaleIsTheModulesMappingExactBothWays) {

@@ -154,6 +154,7 @@ bool TClapPlugin::Activate(double sampleRate, uint32_t minFrames, uint32_t maxFr
       Listen(*module);
       ApplySettings(*module, CaptureSettings(*FModule));
       module->SetEditorScale(FModule->EditorScale());
+      module->SetBypassed(FModule->Bypassed());
       CloseEditor();
       FModule->Close();
       FModule = std::move(module);

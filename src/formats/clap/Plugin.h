@@ -26,6 +26,8 @@ class TClapPlugin {
 public:
   // The descriptor's id, written once and never changed: hosts keep it in their projects.
   static constexpr const char* kId = "com.merrowlake.zintrax";
+  // The bypass switch, after the module's parameters (whose ids are their indexes).
+  static constexpr clap_id kBypassId = 100;
 
   // A new instance for the host, or null when the module cannot be made. The record is freed by
   // its destroy.
@@ -53,6 +55,7 @@ private:
 
   // Parameters (PluginParams.cpp)
   static const clap_plugin_params kParams;
+  // One of the module's parameters (not the bypass).
   bool ValidId(clap_id id) const;
   bool ParamInfo(uint32_t index, clap_param_info& info) const;
   std::string Text(clap_id id, double value) const;

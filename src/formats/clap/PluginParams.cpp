@@ -31,18 +31,19 @@ std::string_view Trimmed(std::string_view text) {
 } // namespace
 
 const clap_plugin_params TClapPlugin::kParams = {
-    [](const clap_plugin* p) { return uint32_t(Of(p).FParameters); },
+    [](const clap_plugin* p) { return uint32_t(Of(p).FParameters) + 1; },
     [](const clap_plugin* p, uint32_t index, clap_param_info* info) {
       return info && Of(p).ParamInfo(index, *info);
     },
     [](const clap_plugin* p, clap_id id, double* value) {
-      if (!value || !Of(p).ValidId(id))
+      if (!value || (!Of(p).ValidId(id) && id != kBypassId))
         return false;
-      *value = Of(p).FBase[id].load();
+      *value = id == kBypassId ? (Of(p).FModule->Bypassed() ? 1.0 : 0.0) : Of(p).FBase[id].load();
       return true;
     },
     [](const clap_plugin* p, clap_id id, double value, char* text, uint32_t capacity) {
-      if (!text || capacity == 0 || !Of(p).ValidId(id) || !std::isfinite(value))
+      if (!text || capacity == 0 || (!Of(p).ValidId(id) && id != kBypassId) ||
+          !std::isfinite(value))
         return false;
       CopyText(text, capacity, Of(p).Text(id, value));
       return true;
@@ -64,6 +65,14 @@ bool TClapPlugin::ValidId(clap_id id) const {
 }
 
 bool TClapPlugin::ParamInfo(uint32_t index, clap_param_info& info) const {
+  if (index == uint32_t(FParameters)) {
+    std::memset(&info, 0, sizeof info);
+    info.id = kBypassId;
+    info.flags = CLAP_PARAM_IS_BYPASS | CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_AUTOMATABLE;
+    CopyText(info.name, sizeof info.name, "Bypass");
+    info.max_value = 1.0;
+    return true;
+  }
   if (!ValidId(index))
     return false;
   const TParameterDescription& description = PluginDescription().Parameters.at(index);
@@ -79,6 +88,8 @@ bool TClapPlugin::ParamInfo(uint32_t index, clap_param_info& info) const {
 }
 
 std::string TClapPlugin::Text(clap_id id, double value) const {
+  if (id == kBypassId)
+    return value >= 0.5 ? "On" : "Off";
   const TParameterDescription& description = PluginDescription().Parameters.at(id);
   const double within = std::clamp(value, double(description.Min), double(description.Max));
   const std::string display = FModule->ParameterDisplayFor(int32_t(id), float(within));
@@ -86,6 +97,14 @@ std::string TClapPlugin::Text(clap_id id, double value) const {
 }
 
 std::optional<double> TClapPlugin::Value(clap_id id, const char* text) const {
+  if (id == kBypassId) {
+    const std::string_view word = Trimmed(text);
+    if (word == "On" || word == "on" || word == "1")
+      return 1.0;
+    if (word == "Off" || word == "off" || word == "0")
+      return 0.0;
+    return std::nullopt;
+  }
   if (!ValidId(id))
     return std::nullopt;
   const TParameterDescription& description = PluginDescription().Parameters.at(id);
@@ -106,6 +125,9 @@ void TClapPlugin::Apply(const clap_event_header& event) {
       event.size < sizeof(clap_event_param_value))
     return;
   const auto& change = reinterpret_cast<const clap_event_param_value&>(event);
+  if (change.param_id == kBypassId && event.type == CLAP_EVENT_PARAM_VALUE &&
+      std::isfinite(change.value))
+    FModule->SetBypassed(change.value >= 0.5);
   if (!ValidId(change.param_id) || !std::isfinite(change.value))
     return;
   const TParameterDescription& description = PluginDescription().Parameters[change.param_id];

@@ -129,6 +129,7 @@ void TModuleAdapter::Open(float sampleRate, int32_t blockSize) {
   Guarded([&] { module.SetSampleRate(sampleRate); });
   Guarded([&] { module.SetBlockSize(blockSize); });
   Guarded([&] { module.Resume(); });
+  FBypass.SetSampleRate(sampleRate);
   FOpen = true;
 }
 
@@ -252,6 +253,8 @@ void TModuleAdapter::ProcessChunk(const float* const* inputs, float* const* outp
   }
   Guarded(
       [&] { FModule->ProcessReplacing(FInputPointers.data(), FOutputPointers.data(), frames); });
+  FBypass.Apply(FInputPointers.data(), FOutputPointers.data(),
+                int32_t(std::min(inputCount, outputCount)), frames);
 }
 
 bool TModuleAdapter::HasEditor() const {

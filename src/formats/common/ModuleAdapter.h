@@ -5,6 +5,7 @@
 // directly. Formats hold an adapter and nothing else of the module.
 #pragma once
 
+#include "formats/common/BypassFade.h"
 #include "formats/common/ModuleDescription.h"
 
 #include <cstdint>
@@ -83,6 +84,12 @@ public:
   void Process(const float* const* inputs, float* const* outputs, int32_t frames,
                int32_t first = 0);
 
+  // --- Bypass ---
+  // Bypassed, the output is the input, reached and left through a short crossfade while the
+  // module goes on processing underneath (formats/common/BypassFade.h); from any thread.
+  void SetBypassed(bool bypassed) { FBypass.SetBypassed(bypassed); }
+  bool Bypassed() const { return FBypass.Bypassed(); }
+
   // --- Editor ---
   bool HasEditor() const;
   // Opens the editor as a child of parent (a window of the window layer: an X11 Window id, an
@@ -125,4 +132,5 @@ private:
   std::vector<std::vector<float>> FInputCopies;
   std::vector<const float*> FInputPointers;
   std::vector<float*> FOutputPointers;
+  TBypassFade FBypass;
 };

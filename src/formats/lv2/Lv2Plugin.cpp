@@ -1,6 +1,7 @@
 // The LV2 plug-in: its descriptor, the only export of the plug-in's binary. Each instance owns a
 // module through the adapter; the control ports are applied in run before the audio, all of them
-// in the first run after activation and then each one that changed.
+// in the first run after activation and then each one that changed, and the enabled port switches
+// the adapter's bypass.
 #include "formats/common/ModuleAdapter.h"
 #include "formats/lv2/Lv2Ports.h"
 
@@ -27,6 +28,7 @@ struct TLv2Instance {
   std::vector<const float*> Inputs;
   std::vector<float*> Outputs;
   std::vector<const float*> Controls;
+  const float* Enabled = nullptr;
   std::vector<float> Applied;
   bool ApplyAll = true;
 };
@@ -92,6 +94,8 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
     instance.Outputs[port - layout.FirstOutput()] = static_cast<float*>(data);
   else if (port < layout.Count())
     instance.Controls[port - layout.FirstControl()] = static_cast<const float*>(data);
+  else if (port == layout.EnabledPort())
+    instance.Enabled = static_cast<const float*>(data);
 }
 
 void Activate(LV2_Handle handle) {
@@ -110,6 +114,7 @@ void Run(LV2_Handle handle, uint32_t frames) {
     }
   }
   instance.ApplyAll = false;
+  adapter.SetBypassed(instance.Enabled && *instance.Enabled < 0.5f);
   const auto count = static_cast<int32_t>(std::min<uint32_t>(frames, INT32_MAX));
   adapter.Process(instance.Inputs.data(), instance.Outputs.data(), count);
 }

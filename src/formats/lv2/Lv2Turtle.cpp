@@ -112,7 +112,7 @@ TLv2Bundle Lv2BundleText(const TModuleDescription& d, const std::string& dspBina
   }
   for (int32_t c = 0; c < d.Outputs; ++c, ++index) {
     AudioPort(out, index, false, static_cast<uint32_t>(c));
-    out << (d.Parameters.empty() && c + 1 == d.Outputs ? " .\n" : " ,\n");
+    out << " ,\n";
   }
   for (size_t i = 0; i < d.Parameters.size(); ++i, ++index) {
     const TParameterDescription& p = d.Parameters[i];
@@ -122,8 +122,12 @@ TLv2Bundle Lv2BundleText(const TModuleDescription& d, const std::string& dspBina
         << " ;\n      lv2:minimum " << Number(p.Min) << " ;\n      lv2:maximum " << Number(p.Max);
     if (!p.Units.empty())
       out << " ;\n      units:unit " << Unit(p.Units);
-    out << " ]" << (i + 1 == d.Parameters.size() ? " .\n" : " ,\n");
+    out << " ] ,\n";
   }
+  out << "    [ a lv2:InputPort , lv2:ControlPort ;\n      lv2:index " << index
+      << " ;\n      lv2:symbol \"enabled\" ;\n      lv2:name \"Enabled\" ;\n"
+      << "      lv2:designation lv2:enabled ;\n      lv2:portProperty lv2:toggled ;\n"
+      << "      lv2:default 1 ;\n      lv2:minimum 0 ;\n      lv2:maximum 1 ] .\n";
   if (d.HasEditor)
     out << "\n"
         << ui << "\n  a ui:X11UI ;\n  lv2:requiredFeature ui:idleInterface , ui:parent ;\n"

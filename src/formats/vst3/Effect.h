@@ -52,6 +52,8 @@ public:
   // identifiers are their indexes.
   static constexpr vst3::ParamID kProgramParameter = 1000;
   static constexpr vst3::ProgramListID kProgramList = 1;
+  // The bypass switch, after the program parameter.
+  static constexpr vst3::ParamID kBypassParameter = 1001;
 
   TEffect();
 
@@ -151,6 +153,7 @@ private:
   // The parameter's index in the module, or -1 for the program parameter and unknown ones.
   int32_t ParameterIndex(vst3::ParamID id) const;
   bool IsProgramParameter(vst3::ParamID id) const { return FModule && id == kProgramParameter; }
+  bool IsBypassParameter(vst3::ParamID id) const { return FModule && id == kBypassParameter; }
   double ProgramToNormalized(int32_t program) const;
   int32_t NormalizedToProgram(double normalized) const;
   // Selects a program from the user-interface thread and tells the host the values changed.

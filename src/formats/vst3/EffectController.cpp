@@ -17,6 +17,7 @@ using namespace vst3;
 namespace {
 constexpr const char* kProgramParameterTitle = "Program";
 constexpr const char* kProgramListName = "Factory Programs";
+constexpr const char* kBypassTitle = "Bypass";
 } // namespace
 
 int32_t TEffect::ParameterIndex(ParamID id) const {
@@ -34,7 +35,7 @@ int32_t TEffect::NormalizedToProgram(double normalized) const {
 int32 VST3_CALL TEffect::getParameterCount() {
   if (!FModule)
     return 0;
-  return FModule->ParameterCount() + (FModule->ProgramCount() > 0 ? 1 : 0);
+  return FModule->ParameterCount() + (FModule->ProgramCount() > 0 ? 1 : 0) + 1;
 }
 
 tresult VST3_CALL TEffect::getParameterInfo(int32 paramIndex, ParameterInfo* info) {
@@ -43,6 +44,15 @@ tresult VST3_CALL TEffect::getParameterInfo(int32 paramIndex, ParameterInfo* inf
       return kInvalidArgument;
     std::memset(info, 0, sizeof *info);
     info->unitId = kRootUnitId;
+    if (paramIndex == getParameterCount() - 1) {
+      info->id = kBypassParameter;
+      CopyText16(info->title, kBypassTitle);
+      CopyText16(info->shortTitle, kBypassTitle);
+      info->stepCount = 1;
+      info->defaultNormalizedValue = 0.0;
+      info->flags = kCanAutomate | kIsBypass;
+      return kResultOk;
+    }
     if (paramIndex == FModule->ParameterCount()) {
       info->id = kProgramParameter;
       CopyText16(info->title, kProgramParameterTitle);
@@ -71,6 +81,10 @@ tresult VST3_CALL TEffect::getParamStringByValue(ParamID id, ParamValue valueNor
     if (!string || std::isnan(valueNormalized))
       return kInvalidArgument;
     const double value = std::clamp(valueNormalized, 0.0, 1.0);
+    if (IsBypassParameter(id)) {
+      CopyText16(string, value >= 0.5 ? "On" : "Off");
+      return kResultOk;
+    }
     if (IsProgramParameter(id)) {
       CopyText16(string, FModule->ProgramName(NormalizedToProgram(value)));
       return kResultOk;
@@ -89,6 +103,12 @@ tresult VST3_CALL TEffect::getParamValueByString(ParamID id, TChar* string,
     if (!string || !valueNormalized)
       return kInvalidArgument;
     const std::string text = ReadText16(string);
+    if (IsBypassParameter(id)) {
+      if (text != "On" && text != "Off")
+        return kResultFalse;
+      *valueNormalized = text == "On" ? 1.0 : 0.0;
+      return kResultOk;
+    }
     if (IsProgramParameter(id)) {
       for (int32_t program = 0; program < FModule->ProgramCount(); ++program)
         if (FModule->ProgramName(program) == text) {
@@ -110,6 +130,8 @@ tresult VST3_CALL TEffect::getParamValueByString(ParamID id, TChar* string,
 
 ParamValue VST3_CALL TEffect::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
   const double value = std::isnan(valueNormalized) ? 0.0 : std::clamp(valueNormalized, 0.0, 1.0);
+  if (IsBypassParameter(id))
+    return value >= 0.5 ? 1.0 : 0.0;
   if (IsProgramParameter(id))
     return NormalizedToProgram(value);
   const int32_t index = ParameterIndex(id);
@@ -119,6 +141,8 @@ ParamValue VST3_CALL TEffect::normalizedParamToPlain(ParamID id, ParamValue valu
 ParamValue VST3_CALL TEffect::plainParamToNormalized(ParamID id, ParamValue plainValue) {
   if (std::isnan(plainValue))
     return 0.0;
+  if (IsBypassParameter(id))
+    return plainValue >= 0.5 ? 1.0 : 0.0;
   if (IsProgramParameter(id))
     return ProgramToNormalized(int32_t(std::lround(std::clamp(plainValue, -1e9, 1e9))));
   const int32_t index = ParameterIndex(id);
@@ -126,6 +150,8 @@ ParamValue VST3_CALL TEffect::plainParamToNormalized(ParamID id, ParamValue plai
 }
 
 ParamValue VST3_CALL TEffect::getParamNormalized(ParamID id) {
+  if (IsBypassParameter(id))
+    return FModule->Bypassed() ? 1.0 : 0.0;
   if (IsProgramParameter(id))
     return ProgramToNormalized(FModule->CurrentProgram());
   const int32_t index = ParameterIndex(id);
@@ -136,6 +162,10 @@ tresult VST3_CALL TEffect::setParamNormalized(ParamID id, ParamValue value) {
   if (std::isnan(value))
     return kInvalidArgument;
   value = std::clamp(value, 0.0, 1.0);
+  if (IsBypassParameter(id)) {
+    FModule->SetBypassed(value >= 0.5);
+    return kResultOk;
+  }
   if (IsProgramParameter(id)) {
     SelectProgramFromHost(NormalizedToProgram(value));
     return kResultOk;

@@ -111,7 +111,8 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
     for (int32 i = 0; i < count; ++i) {
       IParamValueQueue* queue = queues->getParameterData(i);
       if (queue && (ParameterIndex(queue->getParameterId()) >= 0 ||
-                    IsProgramParameter(queue->getParameterId())))
+                    IsProgramParameter(queue->getParameterId()) ||
+                    IsBypassParameter(queue->getParameterId())))
         changes.Add(queue, queue->getParameterId());
     }
   }
@@ -128,6 +129,10 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
 
 void TEffect::ApplyChange(ParamID id, double value) {
   value = std::clamp(value, 0.0, 1.0);
+  if (IsBypassParameter(id)) {
+    FModule->SetBypassed(value >= 0.5);
+    return;
+  }
   if (IsProgramParameter(id)) {
     const int32_t program = NormalizedToProgram(value);
     if (program != FModule->CurrentProgram())
