@@ -232,7 +232,7 @@ Command ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 const char* UsageText() {
-  return R"(zintrax-host: a command-line host for VST 2.x, VST3 and LV2 plug-ins (Zintrax by default)
+  return R"(zintrax-host: a command-line host for VST 2.x, VST3, CLAP and LV2 plug-ins (Zintrax by default)
 
 Usage:
   zintrax-host info [PLUGIN]
@@ -255,11 +255,12 @@ Usage:
       out_2, with its editor in a window of its own. The output fades in at the start and out
       at Ctrl-C or when the window is closed; the settings are kept for the next start.
   zintrax-host validate [PLUGIN] [options]
-      Runs zintrax-validate, the suite of tests for any VST 2.x, VST3 or LV2 plug-in, with these
+      Runs zintrax-validate, the suite of tests for any VST 2.x, VST3, CLAP or LV2 plug-in, with these
       arguments (zintrax-validate --help lists its options).
 
-Every command takes the plug-in (a VST 2.x library, a VST3 bundle such as Zintrax.vst3, an LV2
-bundle folder such as Zintrax.lv2, or an LV2 plug-in's URI as lv2ls lists it) the same two ways: as an argument of its own
+Every command takes the plug-in (a VST 2.x library, a VST3 bundle such as Zintrax.vst3, a CLAP
+file such as Zintrax.clap, an LV2 bundle folder such as Zintrax.lv2, or an LV2 plug-in's URI as
+lv2ls lists it) the same two ways: as an argument of its own
 (zintrax-host snapshot Zintrax.so --out editor.png) or as --plugin PATH. Without one it
 loads Zintrax.so from beside this program: <prefix>/lib/vst/Zintrax.so when installed in
 <prefix>/bin, else, in a build folder, the one built with it.

@@ -1,6 +1,6 @@
-// zintrax-host: loads a VST 2.x, VST3 or LV2 plug-in as a DAW does and shows what it is (info),
-// runs audio through it (render), pictures its editor (snapshot), opens it for a person (edit),
-// plays it live on JACK (play) or hands it to zintrax-validate (validate).
+// zintrax-host: loads a VST 2.x, VST3, CLAP or LV2 plug-in as a DAW does and shows what it is
+// (info), runs audio through it (render), pictures its editor (snapshot), opens it for a person
+// (edit), plays it live on JACK (play) or hands it to zintrax-validate (validate).
 #include "CommandLine.h"
 #include "EditorCommand.h"
 #include "InfoCommand.h"

@@ -1,4 +1,4 @@
-// zintrax-validate: puts a VST 2.x, VST3 or LV2 plug-in through a suite of tests, each in a
+// zintrax-validate: puts a VST 2.x, VST3, CLAP or LV2 plug-in through a suite of tests, each in a
 // process of its own, the way hosts will treat it. `zintrax-host validate` runs it.
 #include "core/Options.h"
 #include "core/Suite.h"

@@ -131,9 +131,10 @@ void TClapPlugin::Apply(const clap_event_header& event) {
   if (!ValidId(change.param_id) || !std::isfinite(change.value))
     return;
   const TParameterDescription& description = PluginDescription().Parameters[change.param_id];
+  // The module holds single-precision values: the host reads back the value it plays.
   if (event.type == CLAP_EVENT_PARAM_VALUE)
     FBase[change.param_id] =
-        std::clamp(change.value, double(description.Min), double(description.Max));
+        float(std::clamp(change.value, double(description.Min), double(description.Max)));
   else
     FModulation[change.param_id] = change.value;
   Play(int32_t(change.param_id));

@@ -67,7 +67,7 @@ std::variant<HelpRequest, ValidateOptions> ParseOptions(const std::vector<std::s
 }
 
 const char* UsageText() {
-  return R"(zintrax-validate: a suite of tests for VST 2.x, VST3 and LV2 plug-ins (Zintrax by default)
+  return R"(zintrax-validate: a suite of tests for VST 2.x, VST3, CLAP and LV2 plug-ins (Zintrax by default)
 
 Usage:
   zintrax-validate [PLUGIN] [options]
@@ -77,9 +77,9 @@ Runs each test in a process of its own and prints one line per test (PASS name, 
 and where, SKIP name: why), then "N passed, N failed". A crash or hang of the plug-in fails the
 test it happened in.
 
-The plug-in is a VST 2.x library, a VST3 bundle such as Zintrax.vst3, an LV2 bundle folder such
-as Zintrax.lv2, or an LV2 plug-in's URI as lv2ls lists it, given as an argument of its own or as
---plugin PATH. Without one it checks Zintrax.so from beside this program:
+The plug-in is a VST 2.x library, a VST3 bundle such as Zintrax.vst3, a CLAP file such as
+Zintrax.clap, an LV2 bundle folder such as Zintrax.lv2, or an LV2 plug-in's URI as lv2ls lists
+it, given as an argument of its own or as --plugin PATH. Without one it checks Zintrax.so from beside this program:
 <prefix>/lib/vst/Zintrax.so when installed in <prefix>/bin, else, in a build folder, the one
 built with it.
 

@@ -121,8 +121,8 @@ void WriteJson(const std::string& path, const ValidateOptions& options,
 }
 
 // The format of the plug-in named, once it is known to be there: a VST3 bundle must be a folder,
-// an LV2 plug-in must be found and ask for no feature the validator lacks, a VST 2.x plug-in must
-// be a file.
+// an LV2 plug-in must be found and ask for no feature the validator lacks, a VST 2.x plug-in and a
+// CLAP file must be files.
 PluginFormat CheckedFormat(const std::string& location) {
   if (location.empty())
     throw HostError("no plug-in given, and this build has no Zintrax.so to use instead");
