@@ -31,8 +31,10 @@ public:
   JackServer() : FName("zintrax-test-" + std::to_string(getpid())) {
     setenv("JACK_DEFAULT_SERVER", FName.c_str(), 1);
     const std::string rate = std::to_string(kRate);
-    const char* args[] = {"jackd", "--realtime", "-P", "89", "-d",   "dummy",
-                          "-r",    rate.c_str(), "-p", "64", nullptr};
+    // Synchronous: a period the server waits for every client to finish, so that a client the
+    // machine holds up late reads and writes its own period's buffers, not the next one's.
+    const char* args[] = {"jackd", "--realtime", "--sync", "-P", "89", "-d", "dummy",
+                          "-r", rate.c_str(), "-p", "64", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
