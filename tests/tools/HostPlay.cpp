@@ -33,8 +33,8 @@ public:
     const std::string rate = std::to_string(kRate);
     // Synchronous: a period the server waits for every client to finish, so that a client the
     // machine holds up late reads and writes its own period's buffers, not the next one's.
-    const char* args[] = {"jackd", "--realtime", "--sync", "-P", "89", "-d", "dummy",
-                          "-r", rate.c_str(), "-p", "64", nullptr};
+    const char* args[] = {"jackd", "--realtime", "--sync",     "-P", "89", "-d",
+                          "dummy", "-r",         rate.c_str(), "-p", "64", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -177,10 +177,11 @@ TEST(HostPlay, PlaysEachFormatLiveExactlyAsRenderDoesWellWithinItsPeriod) {
   // The last run has the server's period changed to 256 frames under it, which the plug-in
   // (opened for 64) takes in blocks of 64, so that its sound does not change.
   const std::vector<std::string> runs = {ZINTRAX_PLUGIN_PATH, ZINTRAX_LV2_BUNDLE,
-                                         ZINTRAX_VST3_BUNDLE, ZINTRAX_PLUGIN_PATH};
+                                         ZINTRAX_VST3_BUNDLE, ZINTRAX_CLAP_FILE,
+                                         ZINTRAX_PLUGIN_PATH};
   for (size_t run = 0; run < runs.size(); ++run) {
     const std::string& plugin = runs[run];
-    const bool resized = run == 3;
+    const bool resized = run + 1 == runs.size();
     SCOPED_TRACE(plugin + (resized ? " with the period changed" : ""));
     Feeder feeder(8 * kRate);
     std::thread resize([&] {
