@@ -13,6 +13,10 @@ using namespace claptest;
 
 namespace {
 
+clap_id Bypass(const Effect& effect) {
+  return effect.Parameters().back().id;
+}
+
 std::vector<double> Values(const Effect& effect) {
   std::vector<double> values;
   for (const clap_param_info& info : effect.Parameters())
@@ -139,6 +143,11 @@ TEST(ClapPlugin, StateIsTheVst3RecordRoundTripsAndBadOnesAreRefused) {
     EXPECT_EQ(saved, other.Save());
   }
   EXPECT_EQ(1, other.Rescans());
+
+  // The bypass is kept too.
+  effect.Set(Bypass(effect), 1.0);
+  ASSERT_TRUE(other.Load(*effect.Save()));
+  EXPECT_EQ(1.0, other.Value(Bypass(other)).value_or(0));
 }
 
 // Qtractor deactivates without stopping and loads state while active; hosts re-activate at

@@ -8,7 +8,9 @@
 namespace {
 
 constexpr char kMagic[4] = {'Z', 'n', 't', 'x'};
+// The version of a record without a bypass, and of one that says it is bypassed.
 constexpr uint32_t kVersion = 1;
+constexpr uint32_t kBypassedVersion = 2;
 // Far beyond any plug-in of ours: a count above it is damage, not a bigger plug-in.
 constexpr uint32_t kMostValues = 1u << 16;
 
@@ -24,10 +26,10 @@ public:
     std::memcpy(&word, &value, sizeof word);
     Word(word);
   }
-  void Header(const TRecordKind& kind) {
+  void Header(const TRecordKind& kind, uint32_t version = kVersion) {
     Bytes(kMagic);
     Bytes(kind);
-    Word(kVersion);
+    Word(version);
   }
   std::vector<uint8_t> Take() { return std::move(FBytes); }
 
@@ -58,18 +60,21 @@ uint32_t ReadHeader(const TReadExactly& read, const TRecordKind& kind) {
 
 std::vector<uint8_t> SettingsRecord(const TSavedSettings& settings) {
   TWriter writer;
-  writer.Header(kSettingsRecordKind);
+  writer.Header(kSettingsRecordKind, settings.Bypassed ? kBypassedVersion : kVersion);
   writer.Word(uint32_t(settings.Parameters));
   writer.Word(uint32_t(settings.Programs));
   writer.Word(uint32_t(settings.CurrentProgram));
   for (float value : settings.Values)
     writer.Float(value);
+  if (settings.Bypassed)
+    writer.Word(1);
   return writer.Take();
 }
 
 std::optional<TSavedSettings> ReadSettingsRecord(const TReadExactly& read, int32_t parameters,
                                                  int32_t programs) {
-  if (ReadHeader(read, kSettingsRecordKind) != 1)
+  const uint32_t version = ReadHeader(read, kSettingsRecordKind);
+  if (version != kVersion && version != kBypassedVersion)
     return std::nullopt;
   uint32_t savedParameters = 0, savedPrograms = 0, current = 0;
   if (!ReadWord(read, savedParameters) || !ReadWord(read, savedPrograms) ||
@@ -91,6 +96,12 @@ std::optional<TSavedSettings> ReadSettingsRecord(const TReadExactly& read, int32
     if (!std::isfinite(value))
       return std::nullopt;
   }
+  if (version == kBypassedVersion) {
+    uint32_t bypassed = 0;
+    if (!ReadWord(read, bypassed) || bypassed > 1)
+      return std::nullopt;
+    settings.Bypassed = bypassed == 1;
+  }
   return settings;
 }
 
@@ -101,7 +112,7 @@ std::vector<uint8_t> BareRecord(const TRecordKind& kind) {
 }
 
 bool ReadBareRecord(const TReadExactly& read, const TRecordKind& kind) {
-  return ReadHeader(read, kind) == 1;
+  return ReadHeader(read, kind) == kVersion;
 }
 
 TSavedSettings CaptureSettings(const TModuleAdapter& module) {
@@ -114,6 +125,7 @@ TSavedSettings CaptureSettings(const TModuleAdapter& module) {
       settings.Values.push_back(program == settings.CurrentProgram
                                     ? module.Parameter(index)
                                     : module.ProgramValue(program, index));
+  settings.Bypassed = module.Bypassed();
   return settings;
 }
 
@@ -127,4 +139,5 @@ void ApplySettings(TModuleAdapter& module, const TSavedSettings& settings) {
                           settings.Values[std::size_t(program * settings.Parameters + index)]);
   }
   module.SelectProgram(settings.CurrentProgram);
+  module.SetBypassed(settings.Bypassed);
 }

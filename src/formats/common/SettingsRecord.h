@@ -6,8 +6,10 @@
 // goes on with the parameter count, the program count, the current program (32-bit little-endian
 // integers) and every program's values in their own units (32-bit little-endian IEEE floats,
 // program after program). The current values are the current program's: each edit is stored into
-// the current program as it is made. A record of another kind holds nothing past its header (a
-// side of a format that keeps no settings of its own).
+// the current program as it is made. Version 2, written only for a plug-in that is bypassed, goes
+// on after the values with one more 32-bit word, 1 for bypassed; a plug-in that is not bypassed
+// is written as version 1, the same bytes as before there was a bypass. A record of another kind
+// holds nothing past its header (a side of a format that keeps no settings of its own).
 //
 // A later version of the plug-in reads every earlier version. A record that is empty, shorter
 // than its header says, of another kind, of a version this one does not know, of another shape
@@ -26,6 +28,7 @@ struct TSavedSettings {
   int32_t Programs = 0;
   int32_t CurrentProgram = 0;
   std::vector<float> Values; // Programs x Parameters, program after program
+  bool Bypassed = false;
 };
 
 using TRecordKind = char[4];
@@ -42,8 +45,9 @@ std::optional<TSavedSettings> ReadSettingsRecord(const TReadExactly& read, int32
 std::vector<uint8_t> BareRecord(const TRecordKind& kind);
 bool ReadBareRecord(const TReadExactly& read, const TRecordKind& kind);
 
-// What the module holds now: every program's values, the current one's as they stand.
+// What the module holds now: every program's values, the current one's as they stand, and its
+// bypass.
 TSavedSettings CaptureSettings(const TModuleAdapter& module);
-// Gives each program its values and selects the current program again; the settings must fit
-// the module (as ReadSettingsRecord makes sure).
+// Gives each program its values, selects the current program again and sets the bypass; the
+// settings must fit the module (as ReadSettingsRecord makes sure).
 void ApplySettings(TModuleAdapter& module, const TSavedSettings& settings);

@@ -64,6 +64,28 @@ TEST(SettingsRecord, GivesAnotherModuleEveryProgramAndTheCurrentOne) {
   EXPECT_EQ(SettingsRecord(CaptureSettings(restored)), record);
 }
 
+// Bypassed, the record says so in a version of its own; a record of a plug-in that is not
+// bypassed keeps the bytes of the first version.
+TEST(SettingsRecord, KeepsTheBypass) {
+  TModuleAdapter saved;
+  saved.SetBypassed(true);
+  const std::vector<uint8_t> record = SettingsRecord(CaptureSettings(saved));
+  ASSERT_EQ(record.size(), 28u + 4 * 3 * kZintraxParameterCount);
+  EXPECT_EQ(0, std::memcmp(record.data(), "Zntxproc\2\0\0\0", 12));
+  const std::optional<TSavedSettings> read = Read(record);
+  ASSERT_TRUE(read);
+  TModuleAdapter restored;
+  ApplySettings(restored, *read);
+  EXPECT_TRUE(restored.Bypassed());
+  EXPECT_EQ(SettingsRecord(CaptureSettings(restored)), record);
+  std::vector<uint8_t> other = record;
+  PutWord(other, other.size() - 4, 2);
+  EXPECT_FALSE(Read(other)) << "a bypass word that is neither 0 nor 1";
+  EXPECT_FALSE(Read(std::vector<uint8_t>(record.begin(), record.end() - 4)));
+  ApplySettings(restored, *Read(SettingsRecord(CaptureSettings(TModuleAdapter()))));
+  EXPECT_FALSE(restored.Bypassed());
+}
+
 TEST(SettingsRecord, RefusesShortDamagedAndUnknownRecords) {
   TModuleAdapter module;
   const std::vector<uint8_t> good = SettingsRecord(CaptureSettings(module));
@@ -76,12 +98,13 @@ TEST(SettingsRecord, RefusesShortDamagedAndUnknownRecords) {
     change(bytes);
     return Read(bytes);
   };
-  EXPECT_FALSE(damaged([](auto& b) { b[0] = 'z'; }));                          // magic
-  EXPECT_FALSE(damaged([](auto& b) { std::memcpy(&b[4], "edit", 4); }));       // kind
-  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 8, 2); }));                    // version
-  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 12, 5); }));                   // parameters
-  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 16, 4); }));                   // programs
-  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 20, 3); }));                   // current
+  EXPECT_FALSE(damaged([](auto& b) { b[0] = 'z'; }));                    // magic
+  EXPECT_FALSE(damaged([](auto& b) { std::memcpy(&b[4], "edit", 4); })); // kind
+  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 8, 3); }));              // version
+  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 8, 2); }));  // the bypass's, without its word
+  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 12, 5); })); // parameters
+  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 16, 4); })); // programs
+  EXPECT_FALSE(damaged([](auto& b) { PutWord(b, 20, 3); })); // current
   EXPECT_FALSE(damaged([](auto& b) { PutFloat(b, 40, std::nanf("")); }));      // a value
   EXPECT_FALSE(damaged([](auto& b) { PutFloat(b, 24, INFINITY); }));           // a value
   EXPECT_FALSE(ReadSettingsRecord(ReaderOf(good), kZintraxParameterCount, 2)); // another shape
