@@ -23,7 +23,7 @@ if $tests; then
   packages+=(
     git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libxtst-dev xdotool qemu-user ardour qtractor
+    libxtst-dev xdotool qemu-user ardour qtractor zlib1g-dev
     lilv-utils sordi lv2-examples jackd2
   )
   if [ "$(dpkg --print-architecture)" = amd64 ]; then

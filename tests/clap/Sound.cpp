@@ -3,6 +3,7 @@
 // modulation, give the samples of the same values set between blocks.
 #include "ClapTestHost.h"
 #include "FactoryRenderHashes.h"
+#include "Vst2Reference.h"
 #include "abi/PluginHost.h"
 #include "abi/effect_helpers.h"
 
@@ -28,29 +29,10 @@ TEST(ClapSound, EveryProgramSoundsAsTheVst2PluginWithTheSameValues) {
 // Values in their own units, as typed texts on the VST 2.x side and as real values here.
 TEST(ClapSound, ValuesSetByHandSoundAsTheVst2Plugin) {
   const effecttest::PrivateSettings settings("4242");
-  const double values[][4] = {{123.25, 3.5, 0.125, 0.875}, {50.0, 5.0, 1.0, 0.0}};
+  const std::array<double, 4> values[] = {{123.25, 3.5, 0.125, 0.875}, {50.0, 5.0, 1.0, 0.0}};
   const Stereo input = FactoryInput(30000);
-  const testhost::Library vst2(ZINTRAX_PLUGIN_PATH);
   for (const auto& set : values) {
-    const testhost::Instance reference(vst2);
-    AEffect* e = reference.Effect();
-    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
-    for (int i = 0; i < 4; ++i) {
-      char text[32];
-      std::snprintf(text, sizeof text, "%.9g", set[i]);
-      e->dispatcher(e, effString2Parameter, i, 0, text, 0.0f);
-    }
-    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
-    Stereo expected(input.Frames());
-    for (std::size_t done = 0; done < input.Frames(); done += 256) {
-      float* in[2] = {const_cast<float*>(&input.left[done]),
-                      const_cast<float*>(&input.right[done])};
-      float* out[2] = {&expected.left[done], &expected.right[done]};
-      e->processReplacing(e, in, out, int32_t(std::min<std::size_t>(256, input.Frames() - done)));
-    }
-
+    const Stereo expected = Vst2Render(set, input);
     Effect clap;
     for (clap_id id = 0; id < 4; ++id)
       clap.Set(id, set[id]);

@@ -5,6 +5,7 @@
 // terminal, when the server goes away and without one, play says what it should.
 #include "HostRun.h"
 #include "Jack.h"
+#include "JackServer.h"
 
 #include "hosting/Errors.h"
 
@@ -24,50 +25,6 @@ using namespace hosttest;
 namespace {
 
 constexpr int kRate = 48000;
-
-// jackd on its dummy driver under a name of its own, for as long as the object lives.
-class JackServer {
-public:
-  JackServer() : FName("zintrax-test-" + std::to_string(getpid())) {
-    setenv("JACK_DEFAULT_SERVER", FName.c_str(), 1);
-    const std::string rate = std::to_string(kRate);
-    // Synchronous: a period the server waits for every client to finish, so that a client the
-    // machine holds up late reads and writes its own period's buffers, not the next one's.
-    const char* args[] = {"jackd", "--realtime", "--sync",     "-P", "89", "-d",
-                          "dummy", "-r",         rate.c_str(), "-p", "64", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned =
-        posix_spawnp(&FPid, "jackd", &actions, nullptr, const_cast<char**>(args), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-      FPid = -1;
-    for (int i = 0; i < 100 && FPid > 0; ++i) {
-      try {
-        zhost::JackClient probe("probe");
-        return;
-      } catch (const zhost::HostError&) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-    }
-  }
-  ~JackServer() { Stop(); }
-  void Stop() {
-    if (FPid > 0) {
-      kill(FPid, SIGTERM);
-      waitpid(FPid, nullptr, 0);
-    }
-    FPid = -1;
-  }
-  bool Running() const { return FPid > 0; }
-  const std::string& Name() const { return FName; }
-
-private:
-  std::string FName;
-  pid_t FPid = -1;
-};
 
 // The test's client: send_1 and send_2 play a signal that never repeats within its length from
 // the moment it starts; rec_1 and rec_2 record what comes back.
@@ -171,7 +128,7 @@ std::vector<std::string> PlayArgs(const std::string& plugin, const std::string& 
 }
 
 TEST(HostPlay, PlaysEachFormatLiveExactlyAsRenderDoesWellWithinItsPeriod) {
-  JackServer server;
+  JackServer server(kRate, 64);
   ASSERT_TRUE(server.Running()) << "jackd did not start";
   TempDir dir;
   // The last run has the server's period changed to 256 frames under it, which the plug-in
@@ -231,7 +188,7 @@ TEST(HostPlay, PlaysEachFormatLiveExactlyAsRenderDoesWellWithinItsPeriod) {
 }
 
 TEST(HostPlay, KeepsTheSettingsLeavesADamagedFileAloneAndSaysWhatHappened) {
-  JackServer server;
+  JackServer server(kRate, 64);
   ASSERT_TRUE(server.Running()) << "jackd did not start";
   TempDir dir;
   const std::string config = "XDG_CONFIG_HOME=" + dir / "config";
