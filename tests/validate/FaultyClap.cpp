@@ -13,7 +13,8 @@ struct Gain {
   clap_plugin plugin;
   const clap_host* host;
   const clap_host_params* params = nullptr;
-  double gain = 1.0;
+  double gain = 1.0;   // what the host reads
+  double played = 1.0; // what process plays
 };
 
 Gain& Of(const clap_plugin* p) {
@@ -28,18 +29,30 @@ const char* const kFeatures[] = {"audio-effect", "stereo", nullptr};
 const clap_plugin_descriptor kDescriptor = {
     CLAP_VERSION_OURS, "invalid.zintrax.faulty", "Faulty", "", "", "", "", "1.0.0", "", kFeatures};
 
-void Apply(Gain& g, const clap_input_events* in) {
+// Answers how many values came.
+uint32_t Apply(Gain& g, const clap_input_events* in) {
   const uint32_t count = in ? in->size(in) : 0;
+  uint32_t values = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const clap_event_header* e = in->get(in, i);
-    if (e && e->space_id == CLAP_CORE_EVENT_SPACE_ID && e->type == CLAP_EVENT_PARAM_VALUE)
-      g.gain = std::clamp(reinterpret_cast<const clap_event_param_value*>(e)->value, 0.0, 2.0);
+    if (e && e->space_id == CLAP_CORE_EVENT_SPACE_ID && e->type == CLAP_EVENT_PARAM_VALUE) {
+      g.gain = g.played =
+          std::clamp(reinterpret_cast<const clap_event_param_value*>(e)->value, 0.0, 2.0);
+      ++values;
+    }
   }
+  return values;
 }
 
 clap_process_status Process(const clap_plugin* p, const clap_process* process) {
   Gain& g = Of(p);
+#if defined(FAULT_RESCAN_ON_AUDIO)
+  // tells the host of the change from where it happened
+  if (Apply(g, process->in_events) > 0 && g.params)
+    g.params->rescan(g.host, CLAP_PARAM_RESCAN_VALUES);
+#else
   Apply(g, process->in_events);
+#endif
 #if defined(FAULT_ALLOCATES)
   delete[] new (std::nothrow) float[process->frames_count + 1];
 #endif
@@ -51,7 +64,7 @@ clap_process_status Process(const clap_plugin* p, const clap_process* process) {
     const float* in = process->audio_inputs[0].data32[c];
     float* out = process->audio_outputs[0].data32[c];
     for (uint32_t i = 0; i < frames; ++i)
-      out[i] = float(in[i] * g.gain);
+      out[i] = float(in[i] * g.played);
   }
   return CLAP_PROCESS_CONTINUE;
 }
@@ -125,6 +138,9 @@ const clap_plugin_state kState = {[](const clap_plugin* p, const clap_ostream* s
                                       return false;
                                     Gain& g = Of(p);
                                     g.gain = gain;
+#if !defined(FAULT_STATE_STALE_SOUND)
+                                    g.played = gain; // else only events change the sound
+#endif
 #if !defined(FAULT_NO_RESCAN)
                                     if (g.params)
                                       g.params->rescan(g.host, CLAP_PARAM_RESCAN_VALUES);

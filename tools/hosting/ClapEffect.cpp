@@ -21,6 +21,20 @@ int64_t SteadyMilliseconds() {
 }
 
 // Where the plug-in's events go when the caller keeps none.
+// Marks the calling thread as the audio thread for as long as it runs the plug-in's audio calls.
+class AudioScope {
+public:
+  explicit AudioScope(std::atomic<std::thread::id>& audio) : FAudio(audio) {
+    FAudio = std::this_thread::get_id();
+  }
+  ~AudioScope() { FAudio = std::thread::id(); }
+  AudioScope(const AudioScope&) = delete;
+  AudioScope& operator=(const AudioScope&) = delete;
+
+private:
+  std::atomic<std::thread::id>& FAudio;
+};
+
 const clap_output_events kDiscard = {
     nullptr,
     [](const clap_output_events*, const clap_event_header* event) { return event != nullptr; }};
@@ -123,14 +137,22 @@ ClapEffect::~ClapEffect() {
 }
 
 const void* ClapEffect::HostExtension(const char* id) const {
-  static const clap_host_params params = {[](const clap_host* host, uint32_t flags) {
-                                            if (flags &
-                                                (CLAP_PARAM_RESCAN_VALUES | CLAP_PARAM_RESCAN_ALL))
-                                              ++Of(host).FRescans;
-                                          },
-                                          [](const clap_host*, clap_id, uint32_t) {},
-                                          [](const clap_host* host) { ++Of(host).FFlushRequests; }};
-  static const clap_host_state state = {[](const clap_host*) {}};
+  static const clap_host_params params = {
+      [](const clap_host* host, uint32_t flags) {
+        Of(host).CheckThread("params.rescan", true);
+        if (flags & (CLAP_PARAM_RESCAN_VALUES | CLAP_PARAM_RESCAN_ALL))
+          ++Of(host).FRescans;
+      },
+      [](const clap_host* host, clap_id, uint32_t) { Of(host).CheckThread("params.clear", true); },
+      [](const clap_host* host) {
+        Of(host).CheckThread("params.request_flush", false);
+        ++Of(host).FFlushRequests;
+      }};
+  static const clap_host_state state = {
+      [](const clap_host* host) { Of(host).CheckThread("state.mark_dirty", true); }};
+  static const clap_host_thread_check threads = {
+      [](const clap_host* host) { return std::this_thread::get_id() == Of(host).FMainThread; },
+      [](const clap_host* host) { return Of(host).OnAudioThread(); }};
   static const clap_host_gui gui = {[](const clap_host*) {},
                                     [](const clap_host* host, uint32_t width, uint32_t height) {
                                       Of(host).resizeRequests.emplace_back(width, height);
@@ -142,6 +164,7 @@ const void* ClapEffect::HostExtension(const char* id) const {
   static const clap_host_timer_support timers = {
       [](const clap_host* host, uint32_t period, clap_id* timer) {
         ClapEffect& effect = Of(host);
+        effect.CheckThread("timer-support.register_timer", true);
         if (!timer ||
             !PluginExtension<clap_plugin_timer_support>(effect.FPlugin, CLAP_EXT_TIMER_SUPPORT))
           return false;
@@ -151,6 +174,7 @@ const void* ClapEffect::HostExtension(const char* id) const {
         return true;
       },
       [](const clap_host* host, clap_id timer) {
+        Of(host).CheckThread("timer-support.unregister_timer", true);
         auto& list = Of(host).FTimers;
         const auto found =
             std::find_if(list.begin(), list.end(), [&](const Timer& t) { return t.id == timer; });
@@ -161,6 +185,7 @@ const void* ClapEffect::HostExtension(const char* id) const {
       }};
   static const clap_host_posix_fd_support descriptors = {
       [](const clap_host* host, int fd, uint32_t flags) {
+        Of(host).CheckThread("posix-fd-support.register_fd", true);
         auto& list = Of(host).FDescriptors;
         if (fd < 0 || flags != CLAP_POSIX_FD_READ ||
             std::find(list.begin(), list.end(), fd) != list.end() ||
@@ -171,10 +196,12 @@ const void* ClapEffect::HostExtension(const char* id) const {
         return true;
       },
       [](const clap_host* host, int fd, uint32_t flags) {
+        Of(host).CheckThread("posix-fd-support.modify_fd", true);
         auto& list = Of(host).FDescriptors;
         return flags == CLAP_POSIX_FD_READ && std::find(list.begin(), list.end(), fd) != list.end();
       },
       [](const clap_host* host, int fd) {
+        Of(host).CheckThread("posix-fd-support.unregister_fd", true);
         auto& list = Of(host).FDescriptors;
         const auto found = std::find(list.begin(), list.end(), fd);
         if (found == list.end())
@@ -188,6 +215,8 @@ const void* ClapEffect::HostExtension(const char* id) const {
     return &state;
   if (std::strcmp(id, CLAP_EXT_GUI) == 0)
     return &gui;
+  if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0)
+    return &threads;
   if (FRunLoop && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0)
     return &timers;
   if (FRunLoop && std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0)
@@ -224,12 +253,32 @@ void ClapEffect::Deactivate() {
   FProcessing = false;
 }
 
+void ClapEffect::CheckThread(const char* call, bool mainOnly) {
+  const char* where = OnAudioThread() ? "the audio thread"
+                      : mainOnly && std::this_thread::get_id() != FMainThread
+                          ? "a thread other than the main thread"
+                          : nullptr;
+  if (!where)
+    return;
+  const std::string fault = std::string(call) + " called on " + where;
+  const std::lock_guard<std::mutex> lock(FThreadFaultsLock);
+  if (std::find(FThreadFaults.begin(), FThreadFaults.end(), fault) == FThreadFaults.end())
+    FThreadFaults.push_back(fault);
+}
+
+std::vector<std::string> ClapEffect::ThreadFaults() const {
+  const std::lock_guard<std::mutex> lock(FThreadFaultsLock);
+  return FThreadFaults;
+}
+
 void ClapEffect::StartProcessing() {
+  const AudioScope audio(FAudioThread);
   if (FActive && !FProcessing)
     FProcessing = !FPlugin->start_processing || FPlugin->start_processing(FPlugin);
 }
 
 void ClapEffect::StopProcessing() {
+  const AudioScope audio(FAudioThread);
   if (FProcessing && FPlugin->stop_processing)
     FPlugin->stop_processing(FPlugin);
   FProcessing = false;
@@ -239,6 +288,7 @@ clap_process_status ClapEffect::Process(const float* const* inputs, float* const
                                         uint32_t frames, const ClapEventList* events,
                                         const clap_output_events* out) {
   StartProcessing();
+  const AudioScope audio(FAudioThread);
   static const ClapEventList kNoEvents;
   // The pointer arrays were sized for the ports when they were read: nothing is allocated here.
   for (uint32_t c = 0; c < FInputChannels; ++c)
@@ -261,6 +311,9 @@ clap_process_status ClapEffect::Process(const float* const* inputs, float* const
 }
 
 void ClapEffect::Flush(const ClapEventList& events, const clap_output_events* out) {
+  std::optional<AudioScope> audio;
+  if (FActive)
+    audio.emplace(FAudioThread);
   if (params && params->flush)
     params->flush(FPlugin, events.List(), out ? out : &kDiscard);
 }

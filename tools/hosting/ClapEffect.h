@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zhost {
@@ -97,6 +99,10 @@ public:
   // What the plug-in asked of the host: rescans of parameter values, flush requests.
   int Rescans() const { return FRescans.load(); }
   int FlushRequests() const { return FFlushRequests.load(); }
+  // The host calls the plug-in made from a thread the interface does not allow them on, each
+  // named once ("params.rescan on the audio thread"). The thread that made this object is the
+  // main thread; the one inside Process (or Flush while active) is the audio thread.
+  std::vector<std::string> ThreadFaults() const;
 
   // The editor, embedded in an X11 window: created, scaled when scale > 0 and given the parent;
   // false (destroyed again) when the plug-in refuses a step.
@@ -122,6 +128,10 @@ private:
     int64_t due; // milliseconds of a steady clock
   };
   void ReadParameters();
+  // Notes call as a thread fault when it came from the audio thread or, for mainOnly, from
+  // anywhere but the main thread.
+  void CheckThread(const char* call, bool mainOnly);
+  bool OnAudioThread() const { return FAudioThread.load() == std::this_thread::get_id(); }
 
   clap_host FHost;
   const clap_plugin* FPlugin = nullptr;
@@ -140,6 +150,10 @@ private:
   std::vector<int> FDescriptors;
   clap_id FNextTimer = 1;
   std::vector<float*> FInputPointers, FOutputPointers;
+  const std::thread::id FMainThread = std::this_thread::get_id();
+  std::atomic<std::thread::id> FAudioThread{};
+  mutable std::mutex FThreadFaultsLock;
+  std::vector<std::string> FThreadFaults;
 };
 
 } // namespace zhost

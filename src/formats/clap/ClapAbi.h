@@ -452,6 +452,12 @@ struct clap_host_log {
   void(CLAP_ABI* log)(const clap_host* host, int32_t severity, const char* message);
 };
 
+inline constexpr const char CLAP_EXT_THREAD_CHECK[] = "clap.thread-check";
+struct clap_host_thread_check {
+  bool(CLAP_ABI* is_main_thread)(const clap_host* host);
+  bool(CLAP_ABI* is_audio_thread)(const clap_host* host);
+};
+
 } // extern "C"
 
 // The layouts measured from the interface's own headers.
