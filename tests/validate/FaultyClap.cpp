@@ -1,6 +1,7 @@
 // A small CLAP effect for the validator's tests: a stereo gain with one parameter and a state of
 // eight bytes. Built once as it is and once per fault (FAULT_...), each a fault real plug-ins have
 // shipped.
+#include "Faults.h"
 #include "formats/clap/ClapAbi.h"
 
 #include <algorithm>
@@ -63,6 +64,9 @@ clap_process_status Process(const clap_plugin* p, const clap_process* process) {
   for (uint32_t c = 0; c < 2; ++c) {
     const float* in = process->audio_inputs[0].data32[c];
     float* out = process->audio_outputs[0].data32[c];
+#if defined(FAULT_READS_PAST_END)
+    faults::ReadRoundedUp(in, long(process->frames_count));
+#endif
     for (uint32_t i = 0; i < frames; ++i)
       out[i] = float(in[i] * g.played);
   }

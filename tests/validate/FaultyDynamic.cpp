@@ -122,6 +122,9 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
   const float pole = 0.5f + 0.499f * e.values[1];
   const float* history = e.history.load();
   for (int c = 0; c < 2; ++c) {
+#ifdef FAULT_READS_PAST_END
+    faults::ReadRoundedUp(inputs[c], frames);
+#endif
     float y = e.state[c];
     for (int32_t n = 0; n < frames; ++n) {
       y = inputs[c][n] * (1.0f - pole) + y * pole + history[n % kHistory];

@@ -84,6 +84,9 @@ void Run(LV2_Handle handle, uint32_t frames) {
   for (int c = 0; c < 2; ++c) {
     const float* in = e.ports[kInLeft + c];
     float* out = e.ports[kOutLeft + c];
+#ifdef FAULT_READS_PAST_END
+    faults::ReadRoundedUp(in, long(frames));
+#endif
     float y = e.state[c];
     for (uint32_t n = 0; n < frames; ++n) {
       y = in[n] * (1.0f - pole) + y * pole;

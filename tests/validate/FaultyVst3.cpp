@@ -200,6 +200,9 @@ public:
     for (int c = 0; c < 2; ++c) {
       const float* in = data->inputs[0].channelBuffers32[c];
       float* out = data->outputs[0].channelBuffers32[c];
+#ifdef FAULT_READS_PAST_END
+      faults::ReadRoundedUp(in, data->numSamples);
+#endif
       for (int32 n = 0; n < data->numSamples; ++n)
         out[n] = in[n] * gain;
     }

@@ -2,6 +2,7 @@
 // place where the ports allow it and not, with value and modulation events inside them; the
 // presets the file offers loaded and played; and the orders of calls hosts really make.
 #include "checks/AudioBlock.h"
+#include "checks/PageEdges.h"
 #include "clap/ClapSubject.h"
 #include "hosting/ClapPresets.h"
 
@@ -51,6 +52,16 @@ void Blocks(Context& context) {
     context.Fail(std::to_string(errors) + " blocks answered CLAP_PROCESS_ERROR");
   if (!findings.Clean())
     context.Fail(findings.Describe());
+}
+
+void PageEdges(Context& context) {
+  const ClapSubject subject(context.Location());
+  ClapEffect& plugin = *subject.plugin;
+  plugin.Activate(44100.0, 1, 512);
+  CheckPageEdges(context, "process", int32_t(plugin.InputChannels()),
+                 int32_t(plugin.OutputChannels()), 512, [&](EdgeBlock& block, int32_t frames) {
+                   plugin.Process(block.Inputs(), block.Outputs(), uint32_t(frames));
+                 });
 }
 
 void Presets(Context& context) {
@@ -127,6 +138,7 @@ const bool registered =
     Register(PluginFormat::Clap,
              {"audio.blocks", Blocks, {.strictness = 1, .timeoutSeconds = 60}}) &&
     Register(PluginFormat::Clap, {"programs.presets", Presets, {.strictness = 1}}) &&
+    Register(PluginFormat::Clap, {"audio.page-edges", PageEdges, {.strictness = 1}}) &&
     Register(PluginFormat::Clap, {"lifecycle.orders", Orders, {.strictness = 1}});
 
 } // namespace

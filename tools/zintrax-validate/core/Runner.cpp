@@ -93,8 +93,14 @@ private:
   char* FText = nullptr;
 };
 
+// The child's channel and step, for EndTestFromSignal.
+int gChildChannel = -1;
+const char* gChildStep = nullptr;
+
 [[noreturn]] void RunChild(const TestCase& test, const Context::Settings& settings, int fd,
                            char* step) {
+  gChildChannel = fd;
+  gChildStep = step;
   setpgid(0, 0);
   fcntl(fd, F_SETFD, FD_CLOEXEC);
   const int devNull = open("/dev/null", O_RDONLY);
@@ -193,6 +199,33 @@ private:
 };
 
 } // namespace
+
+void EndTestFromSignal(const char* what) {
+  char record[kStepSize + 256];
+  size_t n = 0;
+  const auto append = [&](const char* text, size_t most) {
+    for (size_t i = 0; text && text[i] && i < most && n + 4 < sizeof record; ++i)
+      record[n++] = text[i] == '\\' || static_cast<unsigned char>(text[i]) < 0x20 ? ' ' : text[i];
+  };
+  record[n++] = 'F';
+  append(what, 200);
+  if (gChildStep && gChildStep[0]) {
+    append(" during ", 8);
+    append(gChildStep, kStepSize - 1);
+  }
+  record[n++] = '\n';
+  record[n++] = 'D';
+  record[n++] = '\n';
+  for (size_t written = 0; written < n;) {
+    const ssize_t wrote = write(gChildChannel, record + written, n - written);
+    if (wrote < 0 && errno == EINTR)
+      continue;
+    if (wrote <= 0)
+      break;
+    written += static_cast<size_t>(wrote);
+  }
+  _exit(0);
+}
 
 void Reporter::Note(std::string_view key, std::string_view value) {
   std::string record(1, 'N');

@@ -43,6 +43,10 @@ private:
   size_t FStepSize;
 };
 
+// For a signal handler in a test's process: reports what as the test's failure, followed by the
+// step the test was at, and the test's end, with nothing but write(2); then ends the process.
+[[noreturn]] void EndTestFromSignal(const char* what);
+
 // Runs the test in a forked child and answers what became of it.
 Outcome RunIsolated(const TestCase& test, const Context::Settings& settings);
 

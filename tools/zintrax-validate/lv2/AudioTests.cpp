@@ -4,6 +4,7 @@
 // noise at every preset, and the tail of an impulse with denormals left unflushed. Every output
 // sample must be written, finite and normal, and nothing may be written past the run.
 #include "checks/AudioChecks.h"
+#include "checks/PageEdges.h"
 #include "lv2/Lv2Subject.h"
 
 #include <cstdio>
@@ -58,6 +59,15 @@ void Matrix(Context& context) {
         if (!NoiseRun(context, *subject, block, length))
           break;
   }
+}
+
+void PageEdges(Context& context) {
+  Lv2Library target(context.Location());
+  auto subject = Activated(target, 44100.0f, 512);
+  CheckPageEdges(context, "run", subject->NumInputs(), subject->NumOutputs(), 512,
+                 [&](EdgeBlock& block, int32_t frames) {
+                   subject->Run(block.Inputs(), block.Outputs(), frames);
+                 });
 }
 
 void ShortRuns(Context& context) {
@@ -154,6 +164,7 @@ const bool registered =
     Register(PluginFormat::Lv2,
              {"audio.matrix", Matrix, {.strictness = 1, .timeoutSeconds = 60}}) &&
     Register(PluginFormat::Lv2, {"audio.short-blocks", ShortRuns, {.strictness = 2}}) &&
+    Register(PluginFormat::Lv2, {"audio.page-edges", PageEdges, {.strictness = 1}}) &&
     Register(PluginFormat::Lv2, {"audio.layouts", Layouts, {.strictness = 2}}) &&
     Register(PluginFormat::Lv2,
              {"audio.automation", Automation, {.strictness = 3, .timeoutSeconds = 60}}) &&

@@ -5,6 +5,7 @@
 // normal, and nothing may be written past the block.
 #include "checks/AudioBlock.h"
 #include "checks/AudioChecks.h"
+#include "checks/PageEdges.h"
 #include "core/Validation.h"
 #include "vst2/Vst2Subject.h"
 
@@ -62,6 +63,17 @@ void Matrix(Context& context) {
           break;
     }
   }
+}
+
+void PageEdges(Context& context) {
+  auto plugin = LoadProcessing(context, 44100.0f, 512);
+  AEffect* effect = const_cast<AEffect*>(&plugin->Effect());
+  const bool replacing = Replaces(*plugin);
+  CheckPageEdges(context, replacing ? "processReplacing" : "process", plugin->NumInputs(),
+                 plugin->NumOutputs(), 512, [&](EdgeBlock& block, int32_t frames) {
+                   (replacing ? effect->processReplacing
+                              : effect->process)(effect, block.Inputs(), block.Outputs(), frames);
+                 });
 }
 
 void ShortBlocks(Context& context) {
@@ -170,6 +182,7 @@ const bool registered =
     Register(PluginFormat::Vst2,
              {"audio.matrix", Matrix, {.strictness = 1, .timeoutSeconds = 60}}) &&
     Register(PluginFormat::Vst2, {"audio.short-blocks", ShortBlocks, {.strictness = 2}}) &&
+    Register(PluginFormat::Vst2, {"audio.page-edges", PageEdges, {.strictness = 1}}) &&
     Register(PluginFormat::Vst2, {"audio.layouts", Layouts, {.strictness = 2}}) &&
     Register(PluginFormat::Vst2, {"audio.accumulating", Accumulating, {.strictness = 3}}) &&
     Register(PluginFormat::Vst2,

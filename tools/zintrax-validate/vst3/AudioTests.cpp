@@ -3,6 +3,7 @@
 // edits, states saved and, with --gui, the editor view idled on the host's user-interface thread
 // while its audio thread processes.
 #include "checks/AudioBlock.h"
+#include "checks/PageEdges.h"
 #include "vst3/Vst3Subject.h"
 
 #include <atomic>
@@ -17,6 +18,16 @@ namespace zhost::validate {
 namespace {
 
 using namespace vst3;
+
+void PageEdges(Context& context) {
+  const Vst3Subject subject(context.Location());
+  Vst3Effect& plugin = *subject.plugin;
+  plugin.Start(44100.0, 512);
+  CheckPageEdges(context, "process", plugin.inputChannels, plugin.outputChannels, 512,
+                 [&](EdgeBlock& block, int32_t frames) {
+                   plugin.Process(block.Inputs(), block.Outputs(), frames, nullptr);
+                 });
+}
 
 void Blocks(Context& context) {
   const Vst3Subject subject(context.Location());
@@ -131,6 +142,7 @@ const bool registered =
     Register(PluginFormat::Vst3,
              {"audio.blocks", Blocks, {.strictness = 1, .timeoutSeconds = 120}}) &&
     Register(PluginFormat::Vst3, {"audio.flush", Flush, {.strictness = 1}}) &&
+    Register(PluginFormat::Vst3, {"audio.page-edges", PageEdges, {.strictness = 1}}) &&
     Register(PluginFormat::Vst3, {"threads.edits", Threads, {.strictness = 3}});
 
 } // namespace
