@@ -14,8 +14,13 @@ struct Gain {
   clap_plugin plugin;
   const clap_host* host;
   const clap_host_params* params = nullptr;
+#if defined(FAULT_SHARED_STATE)
+  static inline double gain = 1.0; // one for every instance
+  static inline double played = 1.0;
+#else
   double gain = 1.0;   // what the host reads
   double played = 1.0; // what process plays
+#endif
 };
 
 Gain& Of(const clap_plugin* p) {

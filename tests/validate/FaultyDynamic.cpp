@@ -27,7 +27,11 @@ constexpr size_t kHistory = 1024;
 
 struct Effect {
   AEffect effect{};
+#ifdef FAULT_SHARED_STATE
+  static inline float values[kParams] = {0.5f, 0.5f}; // one for every instance
+#else
   float values[kParams] = {0.5f, 0.5f};
+#endif
   float state[2] = {0.0f, 0.0f};
   // The history the smoother reads; a pointer so that a fault can pull it away.
   float storage[kHistory] = {};

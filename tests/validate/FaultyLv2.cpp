@@ -33,7 +33,11 @@ constexpr float kModeGains[] = {1.0f, 0.5f, std::numeric_limits<float>::quiet_Na
 
 struct Effect {
   float* ports[kPorts] = {};
+#ifdef FAULT_SHARED_STATE
+  static inline float state[2] = {0.0f, 0.0f}; // the filters' memory, one for every instance
+#else
   float state[2] = {0.0f, 0.0f};
+#endif
   double rate = 0.0;
 };
 

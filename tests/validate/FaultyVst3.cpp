@@ -260,7 +260,11 @@ public:
   }
 
 private:
+#ifdef FAULT_SHARED_STATE
+  static inline std::atomic<double> FGain{1.0}; // one for every instance
+#else
   std::atomic<double> FGain{1.0};
+#endif
 };
 
 // One factory for the library's life: its counts are not kept.

@@ -85,7 +85,8 @@ built with it.
 
 Options:
   --strictness 1..10    higher runs longer and stricter tests; 10 runs all (default 5)
-  --seed N              seed of the random values the tests use (default 1)
+  --seed N              seed of the random values the tests use, and ZINTRAX_SEED of
+                        the plug-in where the environment sets none (default 1)
   --gui                 also test the editor (a private Xvfb when DISPLAY is unset)
   --repeat N            run each test N times, with the seeds seed, seed+1, ... (default 1)
   --only NAME,...       only these tests, or groups of tests such as "audio"

@@ -112,6 +112,9 @@ const char* gChildStep = nullptr;
   dup2(STDERR_FILENO, STDOUT_FILENO);
   const rlimit noCore{0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
+  // A plug-in that seeds its generator from ZINTRAX_SEED, as this project's plug-ins do, gets the
+  // run's seed unless the environment already chose one: its output then repeats.
+  setenv("ZINTRAX_SEED", std::to_string(settings.seed).c_str(), 0);
 
   Reporter reporter(fd, step, kStepSize);
   try {
