@@ -23,6 +23,16 @@ inline float ReadRoundedUp(const float* input, long frames) {
   return sum;
 }
 
+// A megabyte of scratch on the stack of whatever thread processes: nothing to a main thread's
+// 8 MiB, more than the audio threads of many hosts have.
+inline float UseMegabyteOfStack() {
+  constexpr std::size_t kFloats = 256 * 1024;
+  volatile float scratch[kFloats];
+  for (std::size_t i = 0; i < kFloats; i += 1024)
+    scratch[i] = float(i);
+  return scratch[1024];
+}
+
 // A worker nobody stops.
 inline void LeaveThreadRunning() {
   pthread_t worker;

@@ -59,6 +59,9 @@ clap_process_status Process(const clap_plugin* p, const clap_process* process) {
 #else
   Apply(g, process->in_events);
 #endif
+#if defined(FAULT_STACK_HOG)
+  faults::UseMegabyteOfStack();
+#endif
 #if defined(FAULT_ALLOCATES)
   delete[] new (std::nothrow) float[process->frames_count + 1];
 #endif

@@ -121,6 +121,9 @@ void Run(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
 #ifdef FAULT_MXCSR
   faults::SetFlushToZero();
 #endif
+#ifdef FAULT_STACK_HOG
+  faults::UseMegabyteOfStack();
+#endif
   Effect& e = Of(effect);
   const float gain = 2.0f * e.values[0];
   const float pole = 0.5f + 0.499f * e.values[1];

@@ -74,6 +74,9 @@ void Run(LV2_Handle handle, uint32_t frames) {
 #ifdef FAULT_MXCSR
   faults::SetFlushToZero();
 #endif
+#ifdef FAULT_STACK_HOG
+  faults::UseMegabyteOfStack();
+#endif
   Effect& e = *static_cast<Effect*>(handle);
 #ifdef FAULT_RACE
   const float gain = *gLatest.load()->ports[kGain];

@@ -29,7 +29,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
   }
   ui->window = XCreateSimpleWindow(ui->display, parent, 0, 0, 200, 120, 0, 0, 0x336699);
   XMapWindow(ui->display, ui->window);
-  XFlush(ui->display);
+  XSync(ui->display, False); // the widget handed out exists on the server
   *widget = reinterpret_cast<LV2UI_Widget>(ui->window);
   return ui;
 }

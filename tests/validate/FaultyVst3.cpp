@@ -197,6 +197,9 @@ public:
     if (data->numSamples <= 0 || data->numInputs < 1 || data->numOutputs < 1)
       return kResultOk;
     const auto gain = static_cast<float>(FGain.load());
+#ifdef FAULT_STACK_HOG
+    faults::UseMegabyteOfStack();
+#endif
     for (int c = 0; c < 2; ++c) {
       const float* in = data->inputs[0].channelBuffers32[c];
       float* out = data->outputs[0].channelBuffers32[c];

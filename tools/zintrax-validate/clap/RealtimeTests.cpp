@@ -3,6 +3,7 @@
 // block of 64 frames at 48 kHz.
 #include "checks/AudioBlock.h"
 #include "checks/AudioThreadChecks.h"
+#include "checks/SmallStack.h"
 #include "checks/WorstBlock.h"
 #include "clap/ClapSubject.h"
 
@@ -75,7 +76,32 @@ std::string ParameterChange(int32_t id) {
   return "a value event of parameter " + std::to_string(id);
 }
 
+void Stack(Context& context) {
+  ClapSubject subject(context.Location());
+  ClapEffect& plugin = *subject.plugin;
+  plugin.Activate(44100.0, 1, 512);
+  const std::vector<clap_param_info> params = Writable(plugin);
+  AudioBlock block(int32_t(plugin.InputChannels()), int32_t(plugin.OutputChannels()), 512);
+  ClapEventList events;
+  context.Step("start_processing, process, flush and stop_processing on a thread with a stack "
+               "of 512 KiB");
+  // The calling thread only waits meanwhile, so the context's generator is the audio thread's.
+  CheckSmallStack(context, [&] {
+    plugin.StartProcessing();
+    for (int i = 0; i < 64; ++i) {
+      block.Noise(context.Random(), 0.5f, 512);
+      block.Ready(512, true);
+      RandomEvents(context, params, 512, events);
+      plugin.Process(block.Inputs(), block.Outputs(), 512, &events);
+    }
+    RandomEvents(context, params, 1, events);
+    plugin.Flush(events);
+    plugin.StopProcessing();
+  });
+}
+
 const bool registered =
+    Register(PluginFormat::Clap, {"realtime.stack", Stack, {.strictness = 1}}) &&
     Register(PluginFormat::Clap, {"realtime.allocation",
                                   [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
                                   {.strictness = 2, .timeoutSeconds = 60}}) &&

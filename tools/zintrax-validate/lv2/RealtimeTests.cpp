@@ -3,6 +3,7 @@
 // floating-point control state as it was after every call, the UI's too with --gui; and the
 // longest single run of 64 frames at 48 kHz.
 #include "checks/AudioThreadChecks.h"
+#include "checks/SmallStack.h"
 #include "checks/WorstBlock.h"
 #include "lv2/Lv2Subject.h"
 
@@ -68,7 +69,26 @@ void WorstBlock(Context& context) {
   CheckWorstBlock(context, OneRun, {ControlChange, "activate"});
 }
 
+void Stack(Context& context) {
+  Lv2Library target(context.Location());
+  Lv2Effect subject(target, 44100.0f, 512);
+  subject.Activate();
+  AudioBlock block(subject.NumInputs(), subject.NumOutputs(), 512);
+  context.Step("run on a thread with a stack of 512 KiB");
+  CheckSmallStack(context, [&] {
+    std::mt19937 random(context.Seed());
+    for (int i = 0; i < 64; ++i) {
+      block.Noise(random, 0.5f, 512);
+      block.Ready(512, true);
+      if (subject.NumControls() > 0)
+        SetRandomControl(subject, random);
+      subject.Run(block.Inputs(), block.Outputs(), 512);
+    }
+  });
+}
+
 const bool registered =
+    Register(PluginFormat::Lv2, {"realtime.stack", Stack, {.strictness = 1}}) &&
     Register(PluginFormat::Lv2, {"realtime.allocation",
                                  [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
                                  {.strictness = 2, .timeoutSeconds = 60}}) &&

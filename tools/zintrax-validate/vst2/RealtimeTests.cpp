@@ -4,6 +4,7 @@
 // editor's too with --gui.
 #include "checks/AudioBlock.h"
 #include "checks/AudioThreadChecks.h"
+#include "checks/SmallStack.h"
 #include "vst2/Vst2Subject.h"
 
 #include <string>
@@ -47,7 +48,26 @@ std::vector<CountedCalls> CountAudioThreadCalls(Context& context, const char* co
   return found;
 }
 
+void Stack(Context& context) {
+  auto plugin = LoadProcessing(context, 44100.0f, 512);
+  const bool replacing = Replaces(*plugin);
+  AudioBlock block(plugin->NumInputs(), plugin->NumOutputs(), 512);
+  context.Step("%s and setParameter on a thread with a stack of 512 KiB",
+               replacing ? "processReplacing" : "process");
+  CheckSmallStack(context, [&] {
+    std::mt19937 random(context.Seed());
+    for (int i = 0; i < 64; ++i) {
+      block.Noise(random, 0.5f, 512);
+      block.Ready(512, replacing);
+      if (plugin->NumParams() > 0)
+        plugin->SetParameter(i % plugin->NumParams(), float(random() % 1000) / 999.0f);
+      ProcessBlock(block, *plugin, 512, replacing);
+    }
+  });
+}
+
 const bool registered =
+    Register(PluginFormat::Vst2, {"realtime.stack", Stack, {.strictness = 1}}) &&
     Register(PluginFormat::Vst2, {"realtime.allocation",
                                   [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
                                   {.strictness = 2, .timeoutSeconds = 60}}) &&

@@ -4,6 +4,7 @@
 // too with --gui; and the longest single block of 64 frames at 48 kHz.
 #include "checks/AudioBlock.h"
 #include "checks/AudioThreadChecks.h"
+#include "checks/SmallStack.h"
 #include "checks/WorstBlock.h"
 #include "vst3/Vst3Subject.h"
 
@@ -85,7 +86,35 @@ void WorstBlock(Context& context) {
   CheckWorstBlock(context, OneRun, {ParameterChange, "setProcessing(true)"});
 }
 
+void Stack(Context& context) {
+  const Vst3Subject subject(context.Location());
+  Vst3Effect& plugin = *subject.plugin;
+  plugin.Start(44100.0, 512);
+  const std::vector<ParamID> ids = Writable(*plugin.controller);
+  AudioBlock block(plugin.inputChannels, plugin.outputChannels, 512);
+  auto changes = TRef<Vst3ParameterChanges>::Adopt(new Vst3ParameterChanges);
+  context.Step("process, setParamNormalized and getParamNormalized on a thread with a stack of "
+               "512 KiB");
+  CheckSmallStack(context, [&] {
+    std::mt19937 random(context.Seed());
+    for (int i = 0; i < 64; ++i) {
+      block.Noise(random, 0.5f, 512);
+      block.Ready(512, true);
+      changes->Clear();
+      if (!ids.empty()) {
+        const ParamID id = ids[random() % ids.size()];
+        const double value = double(random() % 1000) / 999.0;
+        changes->Add(id, int32(random() % 512), value);
+        plugin.controller->setParamNormalized(id, value);
+        plugin.controller->getParamNormalized(id);
+      }
+      plugin.Process(block.Inputs(), block.Outputs(), 512, changes.get());
+    }
+  });
+}
+
 const bool registered =
+    Register(PluginFormat::Vst3, {"realtime.stack", Stack, {.strictness = 1}}) &&
     Register(PluginFormat::Vst3, {"realtime.allocation",
                                   [](Context& c) { CheckAllocations(c, CountAudioThreadCalls); },
                                   {.strictness = 2, .timeoutSeconds = 60}}) &&
