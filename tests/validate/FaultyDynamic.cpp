@@ -161,6 +161,9 @@ void OpenEditor(Effect& e, void* parent) {
   e.display = XOpenDisplay(nullptr);
   if (!e.display)
     return;
+#ifdef FAULT_TOP_LEVEL
+  parent = reinterpret_cast<void*>(DefaultRootWindow(e.display)); // a window of its own
+#endif
   e.window = XCreateSimpleWindow(e.display, reinterpret_cast<Window>(parent), 0, 0, 200, 120, 0, 0,
                                  0x336699);
   XMapWindow(e.display, e.window);

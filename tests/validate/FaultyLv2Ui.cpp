@@ -27,6 +27,9 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
     delete ui;
     return nullptr;
   }
+#ifdef FAULT_TOP_LEVEL
+  parent = DefaultRootWindow(ui->display); // a window of its own
+#endif
   ui->window = XCreateSimpleWindow(ui->display, parent, 0, 0, 200, 120, 0, 0, 0x336699);
   XMapWindow(ui->display, ui->window);
   XSync(ui->display, False); // the widget handed out exists on the server

@@ -44,6 +44,9 @@ public:
     FLoop = Query<IRunLoop>(FFrame.get());
     if (!FLoop || !(FDisplay = XOpenDisplay(nullptr)))
       return kResultFalse;
+#ifdef FAULT_TOP_LEVEL
+    parent = reinterpret_cast<void*>(DefaultRootWindow(FDisplay)); // a window of its own
+#endif
     FWindow = XCreateSimpleWindow(FDisplay, reinterpret_cast<Window>(parent), 0, 0, 200, 120, 0, 0,
                                   0x336699);
     XMapWindow(FDisplay, FWindow);

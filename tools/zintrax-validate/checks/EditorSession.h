@@ -25,6 +25,8 @@ public:
   // The seconds opening held the thread, and closing once closed.
   virtual double OpenSeconds() const = 0;
   virtual double CloseSeconds() const = 0;
+  // The X11 window the host handed the editor.
+  virtual unsigned long ParentWindow() const = 0;
 };
 
 class EditorSubject {
@@ -54,6 +56,9 @@ void NoteXErrors(Context& context);
 void CheckCycles(Context& context, const EditorSubjects& make, const EditorWords& words);
 // The host's window destroyed before the editor is closed, then opened again.
 void CheckParentDestroyed(Context& context, const EditorSubjects& make, const EditorWords& words);
+// Every window mapped while the editor is open a descendant of the host's window, and none of
+// them mapped after it closed.
+void CheckWindows(Context& context, const EditorSubjects& make, const EditorWords& words);
 // What opening, idling at 30 Hz (with and without parameter changes between) and closing cost
 // the host's thread.
 void CheckCost(Context& context, const EditorSubjects& make, const EditorWords& words);

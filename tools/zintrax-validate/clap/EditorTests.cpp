@@ -109,6 +109,9 @@ const bool registered =
     Register(PluginFormat::Clap, {"editor.cycles",
                                   [](Context& c) { Check(c, CheckCycles); },
                                   {.strictness = 2, .needsGui = true, .timeoutSeconds = 90}}) &&
+    Register(PluginFormat::Clap, {"editor.windows",
+                                  [](Context& c) { Check(c, CheckWindows); },
+                                  {.strictness = 1, .needsGui = true}}) &&
     Register(PluginFormat::Clap, {"editor.parent-destroyed",
                                   [](Context& c) { Check(c, CheckParentDestroyed); },
                                   {.strictness = 3, .needsGui = true, .timeoutSeconds = 60}}) &&

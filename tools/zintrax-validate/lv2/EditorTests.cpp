@@ -60,6 +60,9 @@ const bool registered =
     Register(PluginFormat::Lv2, {"editor.cycles",
                                  [](Context& c) { Check(c, CheckCycles); },
                                  {.strictness = 2, .needsGui = true, .timeoutSeconds = 90}}) &&
+    Register(PluginFormat::Lv2, {"editor.windows",
+                                 [](Context& c) { Check(c, CheckWindows); },
+                                 {.strictness = 1, .needsGui = true}}) &&
     Register(PluginFormat::Lv2, {"editor.parent-destroyed",
                                  [](Context& c) { Check(c, CheckParentDestroyed); },
                                  {.strictness = 3, .needsGui = true, .timeoutSeconds = 60}}) &&

@@ -32,6 +32,9 @@ public:
   // The seconds effEditOpen held the thread, and effEditClose once closed.
   double OpenSeconds() const override { return FOpenSeconds; }
   double CloseSeconds() const override { return FCloseSeconds; }
+  unsigned long ParentWindow() const override {
+    return reinterpret_cast<uintptr_t>(FWindow->Handle());
+  }
 
   // The size effEditGetRect answered after opening.
   int Width() const { return FWidth; }

@@ -74,6 +74,9 @@ public:
   void Automate(Context& context, int count, int32_t& next) override;
   double OpenSeconds() const override { return FOpenSeconds; }
   double CloseSeconds() const override { return FCloseSeconds; }
+  unsigned long ParentWindow() const override {
+    return reinterpret_cast<uintptr_t>(FWindow->Handle());
+  }
 
 private:
   vst3::IEditController& FController;
