@@ -1,8 +1,10 @@
-// A small CLAP effect for the validator's tests: a stereo gain with one parameter and a state of
-// eight bytes. Built once as it is and once per fault (FAULT_...), each a fault real plug-ins have
-// shipped.
+// A small CLAP effect for the validator's tests: a stereo gain with one parameter, a state of
+// eight bytes and an editor that is a coloured X11 window. Built once as it is and once per fault
+// (FAULT_...), each a fault real plug-ins have shipped.
 #include "Faults.h"
 #include "formats/clap/ClapAbi.h"
+
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +16,9 @@ struct Gain {
   clap_plugin plugin;
   const clap_host* host;
   const clap_host_params* params = nullptr;
+  Display* display = nullptr; // the editor's, while it is made
+  Window window = 0;
+  clap_id timer = CLAP_INVALID_ID; // that pumps the editor's connection
 #if defined(FAULT_SHARED_STATE)
   static inline double gain = 1.0; // one for every instance
   static inline double played = 1.0;
@@ -160,6 +165,84 @@ const clap_plugin_state kState = {[](const clap_plugin* p, const clap_ostream* s
                                     return true;
                                   }};
 
+const clap_host_timer_support* Timers(const Gain& g) {
+  return static_cast<const clap_host_timer_support*>(
+      g.host->get_extension(g.host, CLAP_EXT_TIMER_SUPPORT));
+}
+
+void DestroyEditor(Gain& g) {
+  if (!g.display)
+    return;
+  if (g.timer != CLAP_INVALID_ID)
+    Timers(g)->unregister_timer(g.host, g.timer);
+  g.timer = CLAP_INVALID_ID;
+  if (g.window)
+    XDestroyWindow(g.display, g.window);
+  XCloseDisplay(g.display);
+  g.display = nullptr;
+  g.window = 0;
+}
+
+bool IsX11(const char* api, bool floating) {
+  return api && std::strcmp(api, CLAP_WINDOW_API_X11) == 0 && !floating;
+}
+
+const clap_plugin_gui kGui = {
+    [](const clap_plugin*, const char* api, bool floating) { return IsX11(api, floating); },
+    [](const clap_plugin*, const char** api, bool* floating) {
+      *api = CLAP_WINDOW_API_X11;
+      *floating = false;
+      return true;
+    },
+    [](const clap_plugin* p, const char* api, bool floating) {
+      Gain& g = Of(p);
+      const clap_host_timer_support* timers = Timers(g);
+      if (!IsX11(api, floating) || g.display || !timers || !(g.display = XOpenDisplay(nullptr)))
+        return false;
+      if (!timers->register_timer(g.host, 30, &g.timer)) {
+        DestroyEditor(g);
+        return false;
+      }
+      return true;
+    },
+    [](const clap_plugin* p) { DestroyEditor(Of(p)); },
+    [](const clap_plugin*, double) { return false; },
+    [](const clap_plugin*, uint32_t* width, uint32_t* height) {
+      *width = 200;
+      *height = 120;
+      return true;
+    },
+    [](const clap_plugin*) { return false; },
+    [](const clap_plugin*, clap_gui_resize_hints*) { return false; },
+    [](const clap_plugin*, uint32_t*, uint32_t*) { return false; },
+    [](const clap_plugin*, uint32_t, uint32_t) { return false; },
+    [](const clap_plugin* p, const clap_window* parent) {
+      Gain& g = Of(p);
+      if (!g.display || g.window || !parent || !parent->x11)
+        return false;
+#if defined(FAULT_TOP_LEVEL)
+      const Window in = DefaultRootWindow(g.display); // a window of its own
+#else
+      const Window in = parent->x11;
+#endif
+      g.window = XCreateSimpleWindow(g.display, in, 0, 0, 200, 120, 0, 0, 0x336699);
+      XMapWindow(g.display, g.window);
+      XSync(g.display, False);
+      return true;
+    },
+    [](const clap_plugin*, const clap_window*) { return false; },
+    [](const clap_plugin*, const char*) {},
+    [](const clap_plugin*) { return true; },
+    [](const clap_plugin*) { return true; }};
+
+const clap_plugin_timer_support kTimer = {[](const clap_plugin* p, clap_id) {
+  Gain& g = Of(p);
+  while (g.display && XPending(g.display) > 0) {
+    XEvent event;
+    XNextEvent(g.display, &event);
+  }
+}};
+
 const clap_plugin* Create(const clap_host* host) {
   auto* g = new Gain{};
   g->host = host;
@@ -171,7 +254,10 @@ const clap_plugin* Create(const clap_host* host) {
     g.params = static_cast<const clap_host_params*>(g.host->get_extension(g.host, CLAP_EXT_PARAMS));
     return true;
   };
-  p.destroy = [](const clap_plugin* self) { delete &Of(self); };
+  p.destroy = [](const clap_plugin* self) {
+    DestroyEditor(Of(self));
+    delete &Of(self);
+  };
   p.activate = [](const clap_plugin*, double, uint32_t, uint32_t) { return true; };
   p.deactivate = [](const clap_plugin*) {};
   p.start_processing = [](const clap_plugin*) { return true; };
@@ -185,6 +271,10 @@ const clap_plugin* Create(const clap_host* host) {
       return &kParams;
     if (std::strcmp(id, CLAP_EXT_STATE) == 0)
       return &kState;
+    if (std::strcmp(id, CLAP_EXT_GUI) == 0)
+      return &kGui;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0)
+      return &kTimer;
     return nullptr;
   };
   p.on_main_thread = [](const clap_plugin*) {};
