@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FactoryRender.h"
+#include "StereoSignal.h"
 #include "hosting/ClapEffect.h"
 #include "hosting/ClapLibrary.h"
 
@@ -21,24 +22,8 @@ inline zhost::ClapLibrary& Library() {
   return library;
 }
 
-struct Stereo {
-  std::vector<float> left, right;
-  explicit Stereo(std::size_t frames = 0) : left(frames), right(frames) {}
-  std::size_t Frames() const { return left.size(); }
-  bool operator==(const Stereo& other) const {
-    return left.size() == other.left.size() &&
-           std::memcmp(left.data(), other.left.data(), left.size() * sizeof(float)) == 0 &&
-           std::memcmp(right.data(), other.right.data(), right.size() * sizeof(float)) == 0;
-  }
-};
-
-inline Stereo FactoryInput(std::size_t frames = factoryrender::kFrames) {
-  factoryrender::TSignal signal = factoryrender::Input();
-  Stereo input;
-  input.left.assign(signal.Left.begin(), signal.Left.begin() + std::ptrdiff_t(frames));
-  input.right.assign(signal.Right.begin(), signal.Right.begin() + std::ptrdiff_t(frames));
-  return input;
-}
+using stereotest::FactoryInput;
+using stereotest::Stereo;
 
 // One instance of the file's plug-in.
 class Effect : public zhost::ClapEffect {

@@ -9,15 +9,6 @@ using namespace vst3test;
 
 namespace {
 
-// The factory render's signal, its first frames only.
-Stereo FactoryInput(std::size_t frames) {
-  factoryrender::TSignal signal = factoryrender::Input();
-  Stereo input;
-  input.left.assign(signal.Left.begin(), signal.Left.begin() + std::ptrdiff_t(frames));
-  input.right.assign(signal.Right.begin(), signal.Right.begin() + std::ptrdiff_t(frames));
-  return input;
-}
-
 TEST(Vst3Audio, EveryProgramSoundsAsTheVst2PluginWithTheSameValues) {
   const effecttest::PrivateSettings settings(factoryrender::kSeed);
   const testhost::Library vst2(ZINTRAX_PLUGIN_PATH);

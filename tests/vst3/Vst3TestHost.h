@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FactoryRender.h"
+#include "StereoSignal.h"
 #include "formats/vst3/Vst3Controller.h"
 #include "hosting/Vst3Effect.h"
 #include "hosting/Vst3HostObjects.h"
@@ -25,16 +26,8 @@ inline zhost::Vst3Library& Library() {
   return library;
 }
 
-struct Stereo {
-  std::vector<float> left, right;
-  explicit Stereo(std::size_t frames = 0) : left(frames), right(frames) {}
-  std::size_t Frames() const { return left.size(); }
-  bool operator==(const Stereo& other) const {
-    return left.size() == other.left.size() &&
-           std::memcmp(left.data(), other.left.data(), left.size() * sizeof(float)) == 0 &&
-           std::memcmp(right.data(), other.right.data(), right.size() * sizeof(float)) == 0;
-  }
-};
+using stereotest::FactoryInput;
+using stereotest::Stereo;
 
 // One instance of the library's first effect class.
 class Effect : public zhost::Vst3Effect {
