@@ -196,11 +196,25 @@ clap_process_status TClapPlugin::Process(const clap_process& process) {
         std::fill(channel, channel + frames, 0.0f);
     return CLAP_PROCESS_ERROR;
   }
+  if (!FTurns.TryAudio()) {
+    // The main thread is loading a state or a preset: this block passes its input through.
+    for (int c = 0; c < 2; ++c)
+      if (outputs[c] && outputs[c] != inputs[c]) {
+        if (inputs[c])
+          std::copy(inputs[c], inputs[c] + frames, outputs[c]);
+        else
+          std::fill(outputs[c], outputs[c] + frames, 0.0f);
+      }
+    if (out)
+      out->constant_mask = 0;
+    return CLAP_PROCESS_CONTINUE;
+  }
   TEventChanges changes(
       process.in_events, frames,
       [](void* to, const clap_event_header& event) { static_cast<TClapPlugin*>(to)->Apply(event); },
       this);
   ProcessWithChanges(*FModule, inputs, outputs, int32_t(frames), changes);
+  FTurns.EndAudio();
   if (out)
     out->constant_mask = 0;
   Flush(nullptr, process.out_events);
@@ -262,6 +276,7 @@ bool TClapPlugin::LoadPreset(uint32_t kind, const char* location, const char* ke
   if (program < 0)
     return false;
   return Guarded(false, [&] {
+    const TModuleTurns::TMainTurn turn(FTurns);
     // The program being left keeps the values the host set, not the modulation on top.
     for (int32_t i = 0; i < FParameters; ++i)
       if (FModulation[size_t(i)].load() != 0.0)

@@ -11,6 +11,7 @@
 
 #include "formats/clap/ClapAbi.h"
 #include "formats/clap/EditQueue.h"
+#include "formats/common/ModuleTurns.h"
 
 #include <atomic>
 #include <cstdint>
@@ -99,6 +100,9 @@ private:
   const clap_host_posix_fd_support* FHostFd = nullptr;
   const clap_host_log* FHostLog = nullptr;
   std::unique_ptr<TModuleAdapter> FModule;
+  // While active: blocks and flushes on the audio thread, states and presets loaded and the state
+  // saved on the main thread.
+  mutable TModuleTurns FTurns;
   bool FActive = false;
   double FSampleRate = 0.0; // the rate the module was opened at; 0 before the first activation
   // Per parameter, in its own units: the base (what the host set) and the modulation on top.

@@ -57,7 +57,15 @@ const clap_plugin_params TClapPlugin::kParams = {
       return parsed.has_value();
     },
     [](const clap_plugin* p, const clap_input_events* in, const clap_output_events* out) {
-      Of(p).Flush(in, out);
+      TClapPlugin& plugin = Of(p);
+      // Active, this is the audio thread's turn (without one, the events go as a block's would
+      // while the main thread loads a state).
+      if (!plugin.FActive) {
+        plugin.Flush(in, out);
+      } else if (plugin.FTurns.TryAudio()) {
+        plugin.Flush(in, out);
+        plugin.FTurns.EndAudio();
+      }
     }};
 
 bool TClapPlugin::ValidId(clap_id id) const {

@@ -17,6 +17,7 @@ const clap_plugin_state TClapPlugin::kState = {
 bool TClapPlugin::Save(const clap_ostream& stream) const {
   std::vector<uint8_t> record;
   try {
+    const TModuleTurns::TMainTurn turn(FTurns);
     TSavedSettings settings = CaptureSettings(*FModule);
     // The current program's values as the host set them, without the modulation on top.
     if (settings.CurrentProgram >= 0 && settings.CurrentProgram < settings.Programs)
@@ -53,6 +54,7 @@ bool TClapPlugin::Load(const clap_istream& stream) {
         ReadSettingsRecord(read, FModule->ParameterCount(), FModule->ProgramCount());
     if (!settings)
       return false;
+    const TModuleTurns::TMainTurn turn(FTurns);
     ApplySettings(*FModule, *settings);
     TakeModuleValues();
     return true;

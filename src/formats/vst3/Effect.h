@@ -9,6 +9,7 @@
 // signature; each interface gets its own through a side class of its own.
 #pragma once
 
+#include "formats/common/ModuleTurns.h"
 #include "formats/vst3/Vst3Audio.h"
 #include "formats/vst3/Vst3Controller.h"
 #include "formats/vst3/Vst3Object.h"
@@ -163,6 +164,8 @@ private:
   bool ApplySettings(vst3::IBStream* state);
 
   std::unique_ptr<TModuleAdapter> FModule; // from initialize to terminate
+  // Blocks on the audio thread; states and programs set and the state read on the main thread.
+  TModuleTurns FTurns;
   vst3::TRef<vst3::IComponentHandler> FHandler;
   TEditorView* FView = nullptr; // the open view; it holds a reference to this object
   float FSampleRate = 44100.0f;

@@ -156,7 +156,12 @@ tresult TEffect::GetComponentState(IBStream* state) {
   return Guarded(kInternalError, [&] {
     if (!FModule)
       return kNotInitialized;
-    return WriteRecord(state, SettingsRecord(CaptureSettings(*FModule))) ? kResultOk : kResultFalse;
+    std::vector<uint8_t> record;
+    {
+      const TModuleTurns::TMainTurn turn(FTurns);
+      record = SettingsRecord(CaptureSettings(*FModule));
+    }
+    return WriteRecord(state, record) ? kResultOk : kResultFalse;
   });
 }
 
@@ -177,6 +182,7 @@ bool TEffect::ApplySettings(IBStream* state) {
       ReadSettingsRecord(StreamReader(state), FModule->ParameterCount(), FModule->ProgramCount());
   if (!settings)
     return false;
+  const TModuleTurns::TMainTurn turn(FTurns);
   ::ApplySettings(*FModule, *settings);
   return true;
 }

@@ -180,7 +180,10 @@ tresult VST3_CALL TEffect::setParamNormalized(ParamID id, ParamValue value) {
 void TEffect::SelectProgramFromHost(int32_t program) {
   if (program == FModule->CurrentProgram())
     return;
-  FModule->SelectProgram(program);
+  {
+    const TModuleTurns::TMainTurn turn(FTurns);
+    FModule->SelectProgram(program);
+  }
   if (FHandler)
     FHandler->restartComponent(kParamValuesChanged);
 }

@@ -105,6 +105,19 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
         std::fill(channel, channel + data->numSamples, 0.0f);
     return kNotInitialized;
   }
+  if (!FTurns.TryAudio()) {
+    // The main thread is setting a state or a program: this block passes its input through.
+    for (int c = 0; c < 2; ++c)
+      if (outputs[c] && outputs[c] != inputs[c]) {
+        if (inputs[c])
+          std::copy(inputs[c], inputs[c] + data->numSamples, outputs[c]);
+        else
+          std::fill(outputs[c], outputs[c] + data->numSamples, 0.0f);
+      }
+    if (out)
+      out->silenceFlags = 0;
+    return kResultOk;
+  }
   TQueuedChanges changes(*this, &TEffect::ApplyChange, data->numSamples);
   if (IParameterChanges* queues = data->inputParameterChanges) {
     const int32 count = queues->getParameterCount();
@@ -117,6 +130,7 @@ tresult VST3_CALL TEffect::process(ProcessData* data) {
     }
   }
   ProcessWithChanges(*FModule, inputs, outputs, data->numSamples, changes);
+  FTurns.EndAudio();
   if (out) {
     out->silenceFlags = 0;
     for (int32 c = 0; c < 2; ++c)
